@@ -1,0 +1,121 @@
+// Scripted device files and in-memory images.
+#include "fakes/FakeFileApi.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ErrorCodes.h"
+
+namespace orlup::test {
+
+int EventLog::IndexOf(const std::string& event) const {
+    const auto found = std::find(events.begin(), events.end(), event);
+    return found == events.end() ? -1 : static_cast<int>(found - events.begin());
+}
+
+int EventLog::LastIndexOf(const std::string& event) const {
+    for (int i = static_cast<int>(events.size()) - 1; i >= 0; --i) {
+        if (events[i] == event) return i;
+    }
+    return -1;
+}
+
+bool FakeFileApi::Fail(uint32_t code) {
+    lastError_ = code;
+    return false;
+}
+
+FileHandle FakeFileApi::FailOpen(uint32_t code) {
+    lastError_ = code;
+    return InvalidFileHandle;
+}
+
+void FakeFileApi::Log(const std::string& event) {
+    if (log_ != nullptr) log_->Add(event);
+}
+
+FileHandle FakeFileApi::OpenDevice(const std::string& devicePath) {
+    const auto device = devices_.find(devicePath);
+    if (device == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
+    if (device->second.openError != 0) return FailOpen(device->second.openError);
+    const bool alreadyOpen = std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
+        return entry.second.isDevice && entry.second.path == devicePath;
+    });
+    if (device->second.heldElsewhere || alreadyOpen) {
+        return FailOpen(ErrorCode::Busy);
+    }
+    if (device->second.opens++ == device->second.failOpenCall) {
+        return FailOpen(device->second.failOpenError);
+    }
+    Log("open device " + devicePath);
+    open_[nextHandle_] = OpenFile{devicePath, true};
+    return nextHandle_++;
+}
+
+FileHandle FakeFileApi::OpenImage(const std::string& path) {
+    const auto image = images_.find(path);
+    if (image == images_.end()) return FailOpen(ErrorCode::FileNotFound);
+    if (image->second.openError != 0) return FailOpen(image->second.openError);
+    Log("open image");
+    open_[nextHandle_] = OpenFile{path, false};
+    return nextHandle_++;
+}
+
+bool FakeFileApi::Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) {
+    *written = 0;
+    const auto file = open_.find(handle);
+    if (file == open_.end() || !file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
+    FakeDevice& device = devices_.at(file->second.path);
+    const int call = device.writeCalls++;
+    uint32_t accepted = count;
+    if (call == device.failWriteCall) {
+        if (device.writeError != 0) return Fail(device.writeError);
+        accepted = count - std::min(count, device.shortBy);
+    }
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    device.received.insert(device.received.end(), data, data + accepted);
+    *written = accepted;
+    Log("write " + std::to_string(count));
+    return true;
+}
+
+bool FakeFileApi::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+    *read = 0;
+    const auto file = open_.find(handle);
+    if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
+    FakeImage& image = images_.at(file->second.path);
+    if (file->second.reads++ == image.failReadCall) return Fail(image.readError);
+    const uint64_t left = image.bytes.size() - std::min<uint64_t>(file->second.offset,
+                                                                   image.bytes.size());
+    const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, left));
+    std::memcpy(buffer, image.bytes.data() + file->second.offset, n);
+    file->second.offset += n;
+    *read = n;
+    return true;
+}
+
+bool FakeFileApi::Size(FileHandle handle, uint64_t* size) {
+    const auto file = open_.find(handle);
+    if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
+    const FakeImage& image = images_.at(file->second.path);
+    if (image.sizeError != 0) return Fail(image.sizeError);
+    *size = image.reportedSize != 0 ? image.reportedSize : image.bytes.size();
+    return true;
+}
+
+bool FakeFileApi::Close(FileHandle handle) {
+    const auto file = open_.find(handle);
+    if (file == open_.end()) return Fail(ErrorCode::InvalidHandle);
+    if (file->second.isDevice) {
+        ++devices_.at(file->second.path).closes;
+        Log("close device " + file->second.path);
+    } else {
+        // Closing leaves a code of its own behind, as a real close may.
+        lastError_ = images_.at(file->second.path).closeErrorCode;
+        Log("close image");
+    }
+    open_.erase(file);
+    return true;
+}
+
+}  // namespace orlup::test

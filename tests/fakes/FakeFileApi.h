@@ -1,0 +1,76 @@
+// Scripted device files and in-memory images behind the FileApi seam.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fakes/EventLog.h"
+#include "platform/FileApi.h"
+
+namespace orlup::test {
+
+struct FakeDevice {
+    uint32_t openError = 0;      // nonzero: every open fails with it
+    bool heldElsewhere = false;  // another program has it open: opens fail with Busy
+    std::vector<uint8_t> received;
+    int writeCalls = 0;
+    // Scripted trouble on the write call with this 0-based number (-1: none).
+    int failWriteCall = -1;
+    uint32_t writeError = 0;  // the failure's code; 0 with shortBy > 0 means a short write
+    uint32_t shortBy = 0;
+    int opens = 0;  // attempts, failed ones included
+    int failOpenCall = -1;  // 0-based open attempt that fails with failOpenError
+    uint32_t failOpenError = 0;
+    int closes = 0;
+};
+
+struct FakeImage {
+    std::vector<uint8_t> bytes;
+    uint32_t openError = 0;
+    uint32_t sizeError = 0;       // the size query fails with this code
+    uint64_t reportedSize = 0;    // nonzero: the size query reports this instead of bytes.size()
+    int failReadCall = -1;        // 0-based read call that fails with readError
+    uint32_t readError = 0;
+    uint32_t closeErrorCode = 0;  // the code LastError shows after the image is closed
+};
+
+class FakeFileApi : public FileApi {
+public:
+    explicit FakeFileApi(EventLog* log = nullptr) : log_(log) {}
+
+    FakeDevice& AddDevice(const std::string& devicePath) { return devices_[devicePath]; }
+    FakeImage& AddImage(const std::string& path) { return images_[path]; }
+    FakeDevice& Device(const std::string& devicePath) { return devices_.at(devicePath); }
+    /// Handles currently open, devices and images alike.
+    int OpenHandles() const { return static_cast<int>(open_.size()); }
+
+    FileHandle OpenDevice(const std::string& devicePath) override;
+    FileHandle OpenImage(const std::string& path) override;
+    bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override;
+    bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
+    bool Size(FileHandle handle, uint64_t* size) override;
+    bool Close(FileHandle handle) override;
+    uint32_t LastError() const override { return lastError_; }
+
+private:
+    struct OpenFile {
+        std::string path;
+        bool isDevice = false;
+        uint64_t offset = 0;
+        int reads = 0;
+    };
+    bool Fail(uint32_t code);
+    FileHandle FailOpen(uint32_t code);
+    void Log(const std::string& event);
+
+    EventLog* log_;
+    std::map<std::string, FakeDevice> devices_;
+    std::map<std::string, FakeImage> images_;
+    std::map<FileHandle, OpenFile> open_;
+    FileHandle nextHandle_ = 100;
+    uint32_t lastError_ = 0;
+};
+
+}  // namespace orlup::test

@@ -1,0 +1,42 @@
+// A host for the flash update that records what it is asked and can run the timer by hand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fakes/EventLog.h"
+#include "update/FlashUpdate.h"
+
+namespace orlup::test {
+
+class FakeFlashHost : public FlashUpdateHost {
+public:
+    explicit FakeFlashHost(EventLog* log = nullptr) : log_(log) {}
+
+    std::string editText;  // what the edit box holds
+    std::vector<std::string> messages;
+    std::vector<uint32_t> progress;
+    bool timerRunning = false;
+    bool timerFails = false;  // SetTimer returns 0
+    std::vector<uint32_t> killed;
+    std::vector<bool> buttonStates;
+    /// Ticks to deliver from inside each message box, as a real nested loop would.
+    int ticksInsideMessages = 0;
+    FlashUpdate* update = nullptr;
+
+    /// Delivers ticks while the timer runs, at most maxTicks; returns how many were delivered.
+    int RunTimer(int maxTicks = 1000000);
+
+    std::string TakeImagePath() override;
+    void ShowMessage(const std::string& text) override;
+    void SetProgress(uint32_t position) override;
+    uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
+    void KillTimer(uint32_t id) override;
+    void EnableButtons(bool enable) override;
+
+private:
+    EventLog* log_;
+};
+
+}  // namespace orlup::test

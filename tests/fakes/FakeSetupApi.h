@@ -1,0 +1,45 @@
+// A scripted device-setup service behind the LibraryApi seam, standing in for setupapi.dll.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fakes/EventLog.h"
+#include "platform/LibraryApi.h"
+
+namespace orlup::test {
+
+struct FakeInterface {
+    std::string devicePath;
+    std::string friendlyName;  // empty: the property is missing
+    std::string deviceDesc;    // empty: the property is missing
+    bool detailFails = false;
+};
+
+class FakeSetupApi : public LibraryApi {
+public:
+    explicit FakeSetupApi(EventLog* log = nullptr);
+    ~FakeSetupApi() override;
+
+    std::vector<FakeInterface> interfaces;
+    bool libraryMissing = false;
+    std::string missingEntryPoint;  // GetProcAddress gives null for this name
+    bool classDevsFails = false;
+
+    /// Ilvaran-style device path for a vendor, product and instance.
+    static std::string PathFor(int vendorId, int productId, const std::string& instance);
+    FakeInterface& Add(const std::string& devicePath);
+
+    int loads = 0;
+    int frees = 0;
+    int setsOpen = 0;  // device sets not yet destroyed
+    std::vector<std::string> lookedUp;
+
+    ModuleHandle LoadLibraryA(const char* name) override;
+    ProcAddress GetProcAddress(ModuleHandle module, const char* name) override;
+    void FreeLibrary(ModuleHandle module) override;
+
+    EventLog* log;
+};
+
+}  // namespace orlup::test

@@ -1,0 +1,84 @@
+// One firmware transfer, from the click of "&Update Flash" to its end, paced by the host's timer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/FileApi.h"
+#include "platform/LibraryApi.h"
+#include "update/FirmwareModel.h"
+#include "usb/PrinterPortList.h"
+
+namespace orlup {
+
+/// What the flash update needs of the window that hosts it. Every call comes on the one
+/// user-interface thread; ShowMessage may run a nested loop that delivers timer ticks.
+class FlashUpdateHost {
+public:
+    virtual ~FlashUpdateHost() = default;
+    /// The edit box's text, taken into the image path (the data exchange from the controls).
+    virtual std::string TakeImagePath() = 0;
+    /// A modal box with one OK button; returns when it is dismissed.
+    virtual void ShowMessage(const std::string& text) = 0;
+    /// The progress bar's position; its range is 0 to 100, so more shows a full bar.
+    virtual void SetProgress(uint32_t position) = 0;
+    /// Starts a periodic timer whose ticks reach FlashUpdate::OnTimer; returns its id, 0 on failure.
+    virtual uint32_t SetTimer(uint32_t id, uint32_t periodMs) = 0;
+    virtual void KillTimer(uint32_t id) = 0;
+    /// Enables or disables "Select File" and "&Update Flash" together.
+    virtual void EnableButtons(bool enable) = 0;
+};
+
+class FlashUpdate {
+public:
+    static constexpr uint32_t TimerId = 1;
+    static constexpr uint32_t TimerPeriodMs = 10;
+    static constexpr uint32_t PieceSize = 1024;
+
+    FlashUpdate(FlashUpdateHost& host, LibraryApi& libraries, FileApi& files);
+    /// A transfer cut short (the dialog closed) closes its image and its port here.
+    ~FlashUpdate();
+    FlashUpdate(const FlashUpdate&) = delete;
+    FlashUpdate& operator=(const FlashUpdate&) = delete;
+
+    /// Starts an attempt: checks the path, finds the one printer, sends the update command.
+    void OnUpdateFlash();
+    /// Sends the next piece while busy; the first tick after the end stops the timer.
+    void OnTimer(uint32_t id);
+
+    const std::string& imagePath() const { return imagePath_; }
+    bool busy() const { return busy_; }
+    uint32_t imageSize() const { return imageSize_; }
+    uint32_t bytesSent() const { return bytesSent_; }
+    int printersFound() const { return printersFound_; }
+    bool HasPortList() const { return portList_ != nullptr; }
+    bool HasImageOpen() const { return imageFile_ != InvalidFileHandle; }
+
+private:
+    void SendNextPiece();
+    bool OpenClaimedPort(const FirmwareModel& model);
+    bool StartTransfer();
+    void FailTransfer(const std::string& text);
+    void CloseImage();
+    void DestroyPortList();
+    uint32_t ProgressPosition() const;
+
+    FlashUpdateHost& host_;
+    LibraryApi& libraries_;
+    FileApi& files_;
+
+    std::string imagePath_;
+    uint32_t timerId_ = 0;
+    uint32_t imageSize_ = 0;
+    FileHandle imageFile_ = InvalidFileHandle;
+    uint32_t bytesSent_ = 0;
+    bool busy_ = false;
+    std::unique_ptr<PrinterPortList> portList_;
+    PrinterPort* claimedPort_ = nullptr;
+    int printersFound_ = 0;
+    std::array<uint8_t, PieceSize> piece_{};
+};
+
+}  // namespace orlup
