@@ -88,7 +88,7 @@ bool FakeFileApi::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t
     const uint64_t left = image.bytes.size() - std::min<uint64_t>(file->second.offset,
                                                                    image.bytes.size());
     const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, left));
-    std::memcpy(buffer, image.bytes.data() + file->second.offset, n);
+    if (n > 0) std::memcpy(buffer, image.bytes.data() + file->second.offset, n);
     file->second.offset += n;
     *read = n;
     return true;

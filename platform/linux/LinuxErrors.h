@@ -1,0 +1,15 @@
+// errno turned into the Windows error codes the portable core reports in.
+#pragma once
+
+#include <cstdint>
+
+namespace orlup {
+
+/// Codes for errno values without a Windows counterpart carry this customer bit over the errno,
+/// so that nothing is lost and SystemErrorDescription can still name them.
+constexpr uint32_t ErrnoCodeBit = 0x20000000;
+
+/// The Windows code for an errno value; 0 stays 0.
+uint32_t ErrorCodeFromErrno(int errnoValue);
+
+}  // namespace orlup

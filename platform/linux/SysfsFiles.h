@@ -1,0 +1,23 @@
+// Defensive reads of sysfs folders and attribute files, which may change or vanish at any moment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orlup {
+
+/// The names in a folder, "." and ".." left out, sorted; false when it cannot be read.
+bool ListFolder(const std::string& path, std::vector<std::string>* names);
+
+/// An attribute's text without trailing blanks or line breaks and cut at a NUL; false when the
+/// file is missing or unreadable.
+bool ReadAttribute(const std::string& path, std::string* value);
+
+/// One to four hexadecimal digits and nothing else, as in idVendor and idProduct.
+bool ParseHexId(const std::string& text, uint16_t* value);
+
+/// The value of "KEY=value" in a uevent file's text; false when the key is not there.
+bool FindUeventValue(const std::string& uevent, const std::string& key, std::string* value);
+
+}  // namespace orlup

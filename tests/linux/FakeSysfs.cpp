@@ -1,0 +1,105 @@
+// A temporary sysfs and device folder laid out as the kernel lays out USB devices and usblp.
+#include "FakeSysfs.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace orlup::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string hostFolder = "devices/platform/dummy_hcd.0";
+
+std::string MakeTemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "orlup-sysfs-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    return pattern;
+}
+
+// Real sysfs nests a hub's children below the hub; through the links both read the same.
+std::string DevicePart(const std::string& port) {
+    return hostFolder + "/usb" + port.substr(0, port.find('-')) + "/" + port;
+}
+
+}  // namespace
+
+void WriteFile(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+FakeSysfs::FakeSysfs() : base_(MakeTemporaryFolder()) {
+    fs::create_directories(sysfsRoot() + "/bus/usb/devices");
+    fs::create_directories(devRoot());
+    fs::create_directories(scratch());
+}
+
+FakeSysfs::~FakeSysfs() {
+    std::error_code ignored;
+    fs::remove_all(base_, ignored);
+}
+
+std::string FakeSysfs::DeviceFolder(const std::string& port) const {
+    return sysfsRoot() + "/" + DevicePart(port);
+}
+
+void FakeSysfs::Link(const std::string& name, const std::string& target) const {
+    fs::create_directory_symlink("../../../" + target, sysfsRoot() + "/bus/usb/devices/" + name);
+}
+
+void FakeSysfs::AddDevice(const std::string& port, const std::string& idVendor,
+                          const std::string& idProduct, const std::string& serial,
+                          const std::string& manufacturer, const std::string& product) {
+    const std::pair<const char*, std::string> attributes[] = {{"idVendor", idVendor},
+                                                              {"idProduct", idProduct},
+                                                              {"serial", serial},
+                                                              {"manufacturer", manufacturer},
+                                                              {"product", product}};
+    fs::create_directories(DeviceFolder(port));
+    for (const auto& [name, value] : attributes) {
+        if (!value.empty()) {
+            SetAttribute(port, name, value + "\n");
+        }
+    }
+    Link(port, DevicePart(port));
+}
+
+void FakeSysfs::SetAttribute(const std::string& port, const std::string& name,
+                             const std::string& text) {
+    WriteFile(DeviceFolder(port) + "/" + name, text);
+}
+
+void FakeSysfs::AddInterface(const std::string& port, const std::string& lpName,
+                             const std::string& devName) {
+    const std::string name = port + ":1.0";
+    const std::string folder = DeviceFolder(port) + "/" + name;
+    WriteFile(folder + "/bInterfaceClass", "07\n");
+    if (!lpName.empty()) {
+        WriteFile(folder + "/usbmisc/" + lpName + "/uevent",
+                  "MAJOR=180\nMINOR=0\nDEVNAME=" + devName + "\n");
+    }
+    Link(name, DevicePart(port) + "/" + name);
+}
+
+void FakeSysfs::AddRootHub(int bus) {
+    const std::string name = "usb" + std::to_string(bus);
+    WriteFile(sysfsRoot() + "/" + hostFolder + "/" + name + "/idVendor", "1d6b\n");
+    WriteFile(sysfsRoot() + "/" + hostFolder + "/" + name + "/idProduct", "0002\n");
+    Link(name, hostFolder + "/" + name);
+}
+
+void FakeSysfs::RemoveDeviceFolder(const std::string& port) { fs::remove_all(DeviceFolder(port)); }
+
+std::string FakeSysfs::NodePath(const std::string& devName) const {
+    const std::string path = devRoot() + "/" + devName;
+    fs::create_directories(fs::path(path).parent_path());
+    return path;
+}
+
+}  // namespace orlup::test

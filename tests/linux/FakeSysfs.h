@@ -1,0 +1,47 @@
+// A temporary sysfs and device folder laid out as the kernel lays out USB devices and usblp.
+#pragma once
+
+#include <string>
+
+namespace orlup::test {
+
+class FakeSysfs {
+public:
+    FakeSysfs();
+    ~FakeSysfs();
+    FakeSysfs(const FakeSysfs&) = delete;
+    FakeSysfs& operator=(const FakeSysfs&) = delete;
+
+    std::string sysfsRoot() const { return base_ + "/sys"; }
+    std::string devRoot() const { return base_ + "/dev"; }
+    /// A folder beside the two roots, for images and the like.
+    std::string scratch() const { return base_ + "/scratch"; }
+
+    /// A device with its link in bus/usb/devices; each string is written with the kernel's line
+    /// break, and an empty one is left out.
+    void AddDevice(const std::string& port, const std::string& idVendor = "044e",
+                   const std::string& idProduct = "200a", const std::string& serial = "",
+                   const std::string& manufacturer = "", const std::string& product = "");
+    /// Writes one attribute file of the device exactly as given.
+    void SetAttribute(const std::string& port, const std::string& name, const std::string& text);
+    /// Interface 1.0, linked like the device; with lpName, bound to usblp with node devName.
+    void AddInterface(const std::string& port, const std::string& lpName = "",
+                      const std::string& devName = "");
+    /// "usbN" with the root hub ids.
+    void AddRootHub(int bus);
+    /// Removes the device folder and leaves its link dangling, as an unplug during a scan does.
+    void RemoveDeviceFolder(const std::string& port);
+    /// <devRoot>/<devName>, with the folders above it made.
+    std::string NodePath(const std::string& devName) const;
+
+private:
+    std::string DeviceFolder(const std::string& port) const;
+    void Link(const std::string& name, const std::string& target) const;
+
+    std::string base_;
+};
+
+/// Writes text to path, creating the folders above it.
+void WriteFile(const std::string& path, const std::string& text);
+
+}  // namespace orlup::test
