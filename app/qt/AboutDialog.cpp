@@ -1,0 +1,23 @@
+// The About box, built from its template.
+#include "AboutDialog.h"
+
+#include <QPushButton>
+
+#include "AppIcon.h"
+#include "HelpViewer.h"
+#include "TemplateWidgets.h"
+
+namespace orlup {
+
+AboutDialog::AboutDialog(HelpViewer& help, QWidget* parent) : QDialog(parent) {
+    const QIcon icon = AppIcon();
+    setWindowIcon(icon);
+    ApplyDialogFrame(*this, layout::AboutTemplate);
+    BuildControls(*this, layout::AboutTemplate, icon);
+    auto* ok = static_cast<QPushButton*>(FindControl(*this, layout::IdOk));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ok->setFocus();
+    InstallHelpKey(*this, help);
+}
+
+}  // namespace orlup

@@ -1,0 +1,184 @@
+// The main dialog on Qt: template layout, the five host services and the window-menu command.
+#include "UpdaterDialog.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <algorithm>
+
+#include "AboutDialog.h"
+#include "AppIcon.h"
+#include "AppMessageBox.h"
+#include "TemplateWidgets.h"
+
+namespace orlup {
+
+namespace {
+
+template <typename Widget>
+Widget* Control(const QWidget& dialog, int id) {
+    return static_cast<Widget*>(FindControl(dialog, id));
+}
+
+QString FromNarrow(const std::string& text) { return QString::fromLocal8Bit(text); }
+
+std::string ToNarrow(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+}  // namespace
+
+UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
+    : QDialog(parent),
+      seams_(seams),
+      icon_(AppIcon()),
+      flash_(*this, seams.libraries, seams.files) {
+    setWindowIcon(icon_);
+    ApplyDialogFrame(*this, layout::UpdaterTemplate);
+    BuildControls(*this, layout::UpdaterTemplate, icon_);
+    exitButton_ = Control<QPushButton>(*this, layout::IdOk);
+    updateButton_ = Control<QPushButton>(*this, IDC_UPDATE_FLASH);
+    pathEdit_ = Control<QLineEdit>(*this, IDC_IMAGE_PATH);
+    selectButton_ = Control<QPushButton>(*this, IDC_SELECT_FILE);
+    progress_ = Control<QProgressBar>(*this, IDC_PROGRESS);
+    ConnectControls();
+    InstallMenuKey();
+    InstallHelpKey(*this, seams_.help);
+    PushImagePath();
+    exitButton_->setFocus();
+}
+
+UpdaterDialog::~UpdaterDialog() = default;
+
+void UpdaterDialog::ConnectControls() {
+    connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(updateButton_, &QPushButton::clicked, this, [this] { flash_.OnUpdateFlash(); });
+    connect(selectButton_, &QPushButton::clicked, this, [this] { OnSelectFile(); });
+}
+
+// Right button and the Menu key arrive as context-menu events; Shift+F10 does not on X11.
+void UpdaterDialog::InstallMenuKey() {
+    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    key->setContext(Qt::WindowShortcut);
+    connect(key, &QShortcut::activated, this, [this] {
+        const QWidget* anchor = focusWidget() != nullptr ? focusWidget() : this;
+        ShowWindowMenu(anchor->mapToGlobal(anchor->rect().center()));
+    });
+}
+
+void UpdaterDialog::contextMenuEvent(QContextMenuEvent* event) {
+    ShowWindowMenu(event->globalPos());
+    event->accept();
+}
+
+// The window manager owns the title-bar menu, so the About item lives in this menu instead
+// and travels the same road as a system command would.
+void UpdaterDialog::ShowWindowMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    QAction* about = menu.addAction(layout::AboutItemText);
+    if (menu.exec(globalPos) == about) OnSysCommand(IDM_ABOUT, 0);
+}
+
+void UpdaterDialog::OnSysCommand(uint32_t id, int32_t /*param*/) {
+    if ((id & 0xFFF0) == IDM_ABOUT) {
+        AboutDialog about(seams_.help, this);
+        about.exec();
+    } else if (id == SC_CLOSE) {
+        close();
+    }
+}
+
+void UpdaterDialog::OnSelectFile() {
+    const FileRequest request{
+        layout::FileDialogTitle,
+        QCoreApplication::applicationDirPath(),
+        {layout::FlashFilterLabel, layout::AllFilterLabel},
+        layout::FlashFilterLabel,
+    };
+    const std::optional<QString> chosen = seams_.fileChooser.ChooseFile(this, request);
+    if (!chosen) return;
+    const std::string path = ToNarrow(*chosen);
+    // A path the Windows dialog's buffer could not hold comes back as a cancellation there.
+    if (path.size() > layout::MaxChosenPath) return;
+    imagePath_ = path;
+    PushImagePath();
+}
+
+void UpdaterDialog::PushImagePath() {
+    const QString text = FromNarrow(imagePath_);
+    if (pathEdit_->text() == text) return;
+    pathEdit_->setText(text);
+    pathEdit_->setCursorPosition(0);  // a set text shows its start, as a Windows edit box does
+}
+
+std::string UpdaterDialog::TakeImagePath() {
+    imagePath_ = ToNarrow(pathEdit_->text());
+    return imagePath_;
+}
+
+void UpdaterDialog::ShowMessage(const std::string& text) { ShowAppMessage(this, FromNarrow(text)); }
+
+void UpdaterDialog::SetProgress(uint32_t position) {
+    // QProgressBar ignores a value beyond its range; the Windows control shows it full.
+    const auto maximum = static_cast<uint32_t>(progress_->maximum());
+    progress_->setValue(static_cast<int>(std::min(position, maximum)));
+}
+
+// Qt never fires a timer again while its own handler runs, so a message box shown from a tick
+// would stop the ticks that the flash update relies on inside the box. Each tick is therefore
+// posted and handled apart from the timer, with at most one waiting, as WM_TIMER is.
+struct UpdaterDialog::WindowTimer {
+    QTimer timer;
+    bool tickPending = false;
+};
+
+uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
+    std::unique_ptr<WindowTimer>& slot = timers_[id];
+    if (!slot) {
+        slot = std::make_unique<WindowTimer>();
+        slot->timer.setTimerType(Qt::PreciseTimer);
+        connect(&slot->timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
+    }
+    slot->timer.start(static_cast<int>(periodMs));
+    return slot->timer.isActive() ? id : 0;
+}
+
+void UpdaterDialog::PostTick(uint32_t id) {
+    WindowTimer& slot = *timers_.at(id);
+    if (slot.tickPending) return;
+    slot.tickPending = true;
+    QMetaObject::invokeMethod(
+        this, [this, id] { DeliverTick(id); }, Qt::QueuedConnection);
+}
+
+void UpdaterDialog::DeliverTick(uint32_t id) {
+    WindowTimer& slot = *timers_.at(id);
+    slot.tickPending = false;
+    if (slot.timer.isActive()) flash_.OnTimer(id);  // a stopped timer's waiting tick is dropped
+}
+
+// Called from inside a tick, so the timer is stopped here and only deleted with the dialog.
+void UpdaterDialog::KillTimer(uint32_t id) {
+    const auto slot = timers_.find(id);
+    if (slot != timers_.end()) slot->second->timer.stop();
+}
+
+void UpdaterDialog::EnableButtons(bool enable) {
+    selectButton_->setEnabled(enable);
+    updateButton_->setEnabled(enable);
+}
+
+void UpdaterDialog::accept() {
+    TakeImagePath();
+    QDialog::accept();
+}
+
+void UpdaterDialog::done(int result) {
+    for (auto& entry : timers_) entry.second->timer.stop();
+    QDialog::done(result);
+}
+
+}  // namespace orlup
