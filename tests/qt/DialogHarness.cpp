@@ -17,9 +17,12 @@ namespace orlup::test {
 std::optional<QString> ScriptedChooser::ChooseFile(QWidget*, const FileRequest& request) {
     requests.push_back(request);
     if (answers.empty()) return std::nullopt;
-    std::optional<QString> answer = answers.front();
+    const bool cancelled = !answers.front().has_value();
+    // Copied out as a plain QString: GCC 12 misreads a moved-from optional<QString> as unset.
+    const QString path = cancelled ? QString() : *answers.front();
     answers.pop_front();
-    return answer;
+    if (cancelled) return std::nullopt;
+    return path;
 }
 
 bool ScriptedHelp::ShowHelp() {

@@ -33,8 +33,11 @@ std::vector<uint8_t> Pattern(std::size_t size) {
 
 std::vector<uint8_t> CommandThenImage(const std::vector<uint8_t>& image) {
     const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(image.size()));
-    std::vector<uint8_t> bytes(command.begin(), command.end());
-    bytes.insert(bytes.end(), image.begin(), image.end());
+    // Built by appending, which GCC 12's bounds check does not misread as an overflow.
+    std::vector<uint8_t> bytes;
+    bytes.reserve(command.size() + image.size());
+    for (uint8_t byte : command) bytes.push_back(byte);
+    for (uint8_t byte : image) bytes.push_back(byte);
     return bytes;
 }
 
