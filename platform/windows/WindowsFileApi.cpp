@@ -1,0 +1,106 @@
+// The FileApi of Windows: CreateFileA, ReadFile, WriteFile and friends on real handles.
+#include <windows.h>
+
+#include "platform/FileApi.h"
+
+namespace orlup {
+namespace {
+
+HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+FileHandle FromHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
+
+/// Closes a handle that is not handed out, unless Release() says it was.
+class HandleGuard {
+public:
+    explicit HandleGuard(HANDLE handle) : handle_(handle) {}
+    ~HandleGuard() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    HandleGuard(const HandleGuard&) = delete;
+    HandleGuard& operator=(const HandleGuard&) = delete;
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+class WindowsFileApi : public FileApi {
+public:
+    FileHandle OpenDevice(const std::string& devicePath) override {
+        // Share mode 0: a printer that another program holds must fail to open, which is how
+        // the search leaves busy printers out.
+        HANDLE handle = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) lastError_ = GetLastError();
+        return FromHandle(handle);
+    }
+
+    FileHandle OpenImage(const std::string& path) override {
+        HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            lastError_ = GetLastError();
+            return InvalidFileHandle;
+        }
+        HandleGuard guard(handle);
+        // A pipe or a device would feed the printer whatever it produces, or block the
+        // user-interface thread on a read: only a file on a disk is an image.
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            lastError_ = ERROR_ACCESS_DENIED;
+            return InvalidFileHandle;
+        }
+        return FromHandle(guard.Release());
+    }
+
+    bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override {
+        DWORD done = 0;
+        if (!WriteFile(ToHandle(handle), bytes, count, &done, nullptr)) return Fail();
+        *written = done;
+        return true;
+    }
+
+    bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override {
+        DWORD done = 0;
+        if (!ReadFile(ToHandle(handle), buffer, count, &done, nullptr)) return Fail();
+        *read = done;
+        return true;
+    }
+
+    bool Size(FileHandle handle, uint64_t* size) override {
+        LARGE_INTEGER value{};
+        if (!GetFileSizeEx(ToHandle(handle), &value)) return Fail();
+        *size = static_cast<uint64_t>(value.QuadPart);
+        return true;
+    }
+
+    bool Close(FileHandle handle) override {
+        const bool closed = CloseHandle(ToHandle(handle)) != 0;
+        // Callers read the code after closing the image that failed its size query, as
+        // GetLastError would give it then: a successful close leaves the earlier code.
+        lastError_ = GetLastError();
+        return closed;
+    }
+
+    uint32_t LastError() const override { return lastError_; }
+
+private:
+    bool Fail() {
+        lastError_ = GetLastError();
+        return false;
+    }
+
+    uint32_t lastError_ = 0;
+};
+
+}  // namespace
+
+FileApi& SystemFileApi() {
+    static WindowsFileApi api;
+    return api;
+}
+
+}  // namespace orlup
