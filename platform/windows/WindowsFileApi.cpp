@@ -78,11 +78,8 @@ public:
     }
 
     bool Close(FileHandle handle) override {
-        const bool closed = CloseHandle(ToHandle(handle)) != 0;
-        // Callers read the code after closing the image that failed its size query, as
-        // GetLastError would give it then: a successful close leaves the earlier code.
-        lastError_ = GetLastError();
-        return closed;
+        if (!CloseHandle(ToHandle(handle))) return Fail();
+        return true;
     }
 
     uint32_t LastError() const override { return lastError_; }
