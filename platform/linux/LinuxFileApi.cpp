@@ -2,7 +2,6 @@
 #include "platform/linux/LinuxFileApi.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UniqueFd.h"
+#include "platform/linux/WriteWatchdog.h"
 
 namespace orlup {
 
@@ -67,8 +67,8 @@ FileHandle LinuxFileApi::OpenDevice(const std::string& devicePath) {
     if (resolveError != ErrorCode::Success) {
         return FailOpen(resolveError);
     }
-    // Non-blocking, so that Write can give up on a printer that stopped taking data; a device
-    // is never to become this process's controlling terminal.
+    // The open itself must not wait for the device; a device is never to become this process's
+    // controlling terminal.
     UniqueFd fd(open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd.IsValid()) {
         return FailOpen(LastErrnoCode());
@@ -77,6 +77,11 @@ FileHandle LinuxFileApi::OpenDevice(const std::string& devicePath) {
     // nodes whose driver does not.
     struct stat status {};
     if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || fstat(fd.Get(), &status) != 0) {
+        return FailOpen(LastErrnoCode());
+    }
+    // Opened without blocking, written with: see WriteAll.
+    const int flags = fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return FailOpen(LastErrnoCode());
     }
     deviceNodes_[fd.Get()] = DeviceNode{node, status.st_rdev};
@@ -101,7 +106,6 @@ FileHandle LinuxFileApi::OpenImage(const std::string& path) {
     if (flags < 0 || fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return FailOpen(LastErrnoCode());
     }
-    deviceNodes_.erase(fd.Get());  // a number once used by a device closed elsewhere
     return fd.Release();
 }
 
@@ -117,62 +121,32 @@ bool LinuxFileApi::Write(FileHandle handle, const void* bytes, uint32_t count, u
     return error == ErrorCode::Success || Fail(error);
 }
 
-// usblp starts one transfer of at most a few KiB per call and may return short counts: write
-// until all is taken, waiting for room in between; only a stretch without progress times out.
+// usblp tells a failed transfer only to a blocking writer: a non-blocking write counts a piece
+// as written the moment it is queued, and a failure of that piece is lost. So the printer is
+// written in blocking mode, one transfer at a time, and a watchdog ends a wait without progress.
 uint32_t LinuxFileApi::WriteAll(int fd, const uint8_t* bytes, uint32_t count, uint32_t* written) {
-    Clock::time_point deadline = Clock::now() + writeTimeout_;
+    WriteWatchdog watchdog(writeTimeout_);
+    if (!watchdog.IsArmed()) {
+        return LastErrnoCode();
+    }
     while (*written < count) {
         const ssize_t taken = write(fd, bytes + *written, count - *written);
         if (taken > 0) {
             *written += static_cast<uint32_t>(taken);
-            deadline = Clock::now() + writeTimeout_;
+            watchdog.Restart();
             continue;
         }
-        const int writeErrno = taken == 0 ? EAGAIN : errno;
-        if (writeErrno == EINTR) {
-            continue;
+        if (taken == 0) {
+            return ErrorCode::Success;  // a short count, which the port reports as a write fault
         }
-        if (writeErrno != EAGAIN) {
-            return WriteErrorCode(fd, writeErrno);
-        }
-        short events = 0;
-        const uint32_t waitError = WaitWritable(fd, deadline, &events);
-        if (waitError != ErrorCode::Success) {
-            return waitError;
-        }
-    }
-    return count == 0 ? ErrorCode::Success : AwaitLastTransfer(fd, deadline);
-}
-
-// A non-blocking write returns while usblp's transfer is still under way, and closing the
-// file kills a transfer in flight: the write is complete only once the device took it.
-uint32_t LinuxFileApi::AwaitLastTransfer(int fd, Clock::time_point deadline) {
-    short events = 0;
-    const uint32_t waitError = WaitWritable(fd, deadline, &events);
-    if (waitError != ErrorCode::Success) {
-        return waitError;
-    }
-    // usblp reports a hang-up once the printer is gone, and its transfer with it.
-    return (events & (POLLHUP | POLLERR)) != 0 ? ErrorCode::DeviceNotConnected : ErrorCode::Success;
-}
-
-// Errors and hang-ups also end the wait, with the events that ended it.
-uint32_t LinuxFileApi::WaitWritable(int fd, Clock::time_point deadline, short* events) {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
+        // Only the watchdog's signal can interrupt the write. The piece in flight may still be
+        // delivered, so it is never sent again.
+        if (errno == EINTR) {
             return ErrorCode::Timeout;
         }
-        pollfd request{fd, POLLOUT, 0};
-        const int ready = poll(&request, 1, static_cast<int>(left.count()));
-        if (ready > 0) {
-            *events = request.revents;
-            return ErrorCode::Success;
-        }
-        if (ready < 0 && errno != EINTR) {
-            return LastErrnoCode();
-        }
+        return WriteErrorCode(fd, errno);
     }
+    return ErrorCode::Success;
 }
 
 uint32_t LinuxFileApi::WriteErrorCode(int fd, int errnoValue) const {

@@ -21,9 +21,9 @@ public:
 
     FileHandle OpenDevice(const std::string& devicePath) override;
     FileHandle OpenImage(const std::string& path) override;
-    /// Writes every byte and waits until the device has taken the last of them, or fails; it
-    /// fails with ErrorCode::Timeout when the device takes nothing for the write timeout,
-    /// since usblp itself never gives up.
+    /// Writes every byte, each transfer confirmed by the device, or fails; it fails with
+    /// ErrorCode::Timeout when the device takes nothing for the write timeout, since usblp
+    /// itself never gives up.
     bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
     bool Size(FileHandle handle, uint64_t* size) override;
@@ -39,8 +39,6 @@ private:
     bool Fail(uint32_t code);
     FileHandle FailOpen(uint32_t code);
     uint32_t WriteAll(int fd, const uint8_t* bytes, uint32_t count, uint32_t* written);
-    uint32_t AwaitLastTransfer(int fd, Clock::time_point deadline);
-    uint32_t WaitWritable(int fd, Clock::time_point deadline, short* events);
     uint32_t WriteErrorCode(int fd, int errnoValue) const;
     bool HasVanished(const DeviceNode& node) const;
 
