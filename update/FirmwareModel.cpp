@@ -13,9 +13,8 @@ const FirmwareModel FirmwareModels[FirmwareModelCount] = {
 const FirmwareModel* ModelForPath(const std::string& path) {
     const std::string tag = FileNameOf(path).substr(0, 4);
     // The tags are ASCII digits, for which a case-insensitive comparison is an exact one.
-    // Ilvaran-II is tried first, as the rule has always done.
-    for (const FirmwareModel* model : {&FirmwareModels[1], &FirmwareModels[0]}) {
-        if (tag == model->fileNameTag) return model;
+    for (const FirmwareModel& model : FirmwareModels) {
+        if (tag == model.fileNameTag) return &model;
     }
     return nullptr;
 }

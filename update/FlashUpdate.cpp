@@ -27,6 +27,7 @@ void FlashUpdate::OnUpdateFlash() {
     // The button is disabled while a transfer runs; a stray click must not start a second one
     // over the open image and port.
     if (busy_) return;
+    completed_ = false;
     imagePath_ = host_.TakeImagePath();
     if (imagePath_.empty()) {
         host_.ShowMessage(FlashTexts::EmptyPath);
@@ -144,6 +145,7 @@ void FlashUpdate::SendNextPiece() {
     host_.SetProgress(ProgressPosition());
     if (bytesSent_ == imageSize_) {
         busy_ = false;
+        completed_ = true;
         CloseImage();
         host_.ShowMessage(FlashTexts::Completion);
         DestroyPortList();

@@ -50,6 +50,8 @@ public:
 
     const std::string& imagePath() const { return imagePath_; }
     bool busy() const { return busy_; }
+    /// True once the last attempt sent every byte; cleared when the next one starts.
+    bool completed() const { return completed_; }
     uint32_t imageSize() const { return imageSize_; }
     uint32_t bytesSent() const { return bytesSent_; }
     int printersFound() const { return printersFound_; }
@@ -75,6 +77,7 @@ private:
     FileHandle imageFile_ = InvalidFileHandle;
     uint32_t bytesSent_ = 0;
     bool busy_ = false;
+    bool completed_ = false;
     std::unique_ptr<PrinterPortList> portList_;
     PrinterPort* claimedPort_ = nullptr;
     int printersFound_ = 0;

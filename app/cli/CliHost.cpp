@@ -20,7 +20,7 @@ int CliHost::Flash(LibraryApi& libraries, FileApi& files) {
     FlashUpdate update(*this, libraries, files);
     update.OnUpdateFlash();
     RunTimer(update);
-    return completed_ ? 0 : 1;
+    return update.completed() ? 0 : 1;
 }
 
 void CliHost::RunTimer(FlashUpdate& update) {
@@ -47,8 +47,8 @@ void CliHost::ShowMessage(const std::string& text) {
         out_ << '\n';
         barOpen_ = false;
     }
+    // The completion text is the one message that does not report a failure.
     if (text == FlashTexts::Completion) {
-        completed_ = true;
         out_ << text << std::endl;
     } else {
         err_ << text << std::endl;

@@ -45,7 +45,6 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     Options options_;
-    bool completed_ = false;
     bool timerRunning_ = false;
     uint32_t timerId_ = 0;
     std::chrono::microseconds period_{0};

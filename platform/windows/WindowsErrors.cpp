@@ -8,9 +8,11 @@ namespace orlup {
 uint32_t SystemErrorDescription(uint32_t code, uint32_t languageId, char* buffer,
                                 uint32_t bufferSize) {
     // FormatMessageA counts the terminator in the size, so a description of bufferSize
-    // characters or more fails rather than being cut.
-    return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, languageId, buffer, bufferSize,
-                          nullptr);
+    // characters or more fails rather than being cut. Some descriptions hold %1-style inserts
+    // (ERROR_WRONG_DISK, which ReadFile can give): without arguments they must be left as they
+    // stand, or the call reads arguments that were never passed.
+    return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                          languageId, buffer, bufferSize, nullptr);
 }
 
 }  // namespace orlup

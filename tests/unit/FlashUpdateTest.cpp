@@ -95,6 +95,7 @@ TEST_F(FlashUpdateTest, A2500ByteImageGoesOutAsThreePiecesWithProgress40_81_100)
     EXPECT_EQ(host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
     EXPECT_EQ(host.buttonStates, (std::vector<bool>{false, true}));
     EXPECT_EQ(update.bytesSent(), 2500u);
+    EXPECT_TRUE(update.completed());
     ExpectIdle();
     // The image is closed before the completion text, the port only after it.
     const int message = log.IndexOf("message " + std::string(FlashTexts::Completion));
@@ -225,6 +226,7 @@ TEST_F(FlashUpdateTest, ShortWriteMidTransferEndsWithWriteFault) {
     EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 34}));
     // Ticks inside the box found busy cleared: they stopped the timer and sent nothing more.
     EXPECT_EQ(printer.writeCalls, 3);
+    EXPECT_FALSE(update.completed());
     EXPECT_EQ(host.killed.size(), 1u);
     EXPECT_LT(log.IndexOf("kill timer"), log.IndexOf("close image"));
     ExpectIdle();
