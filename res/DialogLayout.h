@@ -122,9 +122,7 @@ constexpr const char* AboutItemText = "&About Orlup...";
 // The file-open dialog of "Select File".
 constexpr const char* FileDialogTitle = "Select Flash File";
 constexpr const char* FlashFilterLabel = "Flash Files(*.hex)";
-constexpr const char* FlashFilterPattern = "*.hex";
 constexpr const char* AllFilterLabel = "All Files(*.*)";
-constexpr const char* AllFilterPattern = "*.*";
 /// The longest full path the file dialog hands back; a longer choice counts as a cancellation.
 constexpr std::size_t MaxChosenPath = 259;
 

@@ -1,6 +1,7 @@
 // The file-open dialog of "Select File", asked through GetOpenFileNameA.
 #include "app/win32/FlashFileChooser.h"
 
+#include "platform/windows/LastBackslash.h"
 #include "res/resource.h"
 
 namespace orlup {
@@ -44,10 +45,7 @@ std::optional<std::string> FlashFileChooser::Choose(HWND owner, HINSTANCE module
 }
 
 std::string FolderOf(const std::string& path) {
-    const char* cut = nullptr;
-    for (const char* p = path.c_str(); *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\') cut = p;
-    }
+    const char* cut = LastBackslash(path);
     return cut == nullptr ? path : std::string(path.c_str(), cut);
 }
 
