@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Version.h"
+
 namespace orlup::layout {
 
 constexpr int IdOk = 1;
@@ -96,7 +98,7 @@ inline constexpr DialogTemplate UpdaterTemplate = {
 };
 // clang-format on
 
-constexpr const char* AboutVersionText = "Orlup Version 1.1.0.0";
+constexpr const char* AboutVersionText = "Orlup Version " ORLUP_VERSION;
 constexpr const char* AboutSecondLine = "Ilvaran firmware loader";
 
 inline constexpr ControlTemplate AboutControls[] = {

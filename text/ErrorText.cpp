@@ -1,7 +1,7 @@
 // Error texts from the system's message table.
 #include "text/ErrorText.h"
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/MessageText.h"
 
 namespace orlup {

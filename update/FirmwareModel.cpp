@@ -1,7 +1,7 @@
 // The model table, the file-name rule and the update command.
 #include "update/FirmwareModel.h"
 
-#include "platform/PathRules.h"
+#include "update/FileNameRule.h"
 
 namespace orlup {
 

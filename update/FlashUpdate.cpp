@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
 #include "update/FlashTexts.h"
@@ -11,12 +11,13 @@
 namespace orlup {
 
 namespace {
-// The update command's size field is 32 bits wide.
-constexpr uint64_t LargestImage = 0xFFFFFFFFu;
+// The update command's size field is 32 bits wide, and a size query that answers 0xFFFFFFFF
+// has failed, so the largest image is one byte less.
+constexpr uint64_t LargestImage = 0xFFFFFFFEu;
 }  // namespace
 
-FlashUpdate::FlashUpdate(FlashUpdateHost& host, LibraryApi& libraries, FileApi& files)
-    : host_(host), libraries_(libraries), files_(files) {}
+FlashUpdate::FlashUpdate(FlashUpdateHost& host, const FlashSystem& system)
+    : host_(host), system_(system) {}
 
 FlashUpdate::~FlashUpdate() {
     CloseImage();
@@ -40,9 +41,9 @@ void FlashUpdate::OnUpdateFlash() {
     }
     if (!OpenClaimedPort(*model)) return;
 
-    imageFile_ = files_.OpenImage(imagePath_);
+    imageFile_ = system_.images.OpenImage(imagePath_);
     if (imageFile_ == InvalidFileHandle) {
-        const uint32_t error = files_.LastError();
+        const uint32_t error = system_.images.LastError();
         host_.ShowMessage(JoinText(FlashTexts::ImageOpenFailed, ErrorText(error)));
         DestroyPortList();
         return;
@@ -52,8 +53,9 @@ void FlashUpdate::OnUpdateFlash() {
 }
 
 bool FlashUpdate::OpenClaimedPort(const FirmwareModel& model) {
-    portList_ = std::make_unique<PrinterPortList>(libraries_, files_);
+    portList_ = std::make_unique<PrinterPortList>(system_.devices, system_.ports);
     printersFound_ = portList_->Find(model.vendorId, model.productId);
+    skipped_ = portList_->skipped();
     if (printersFound_ == 0) {
         host_.ShowMessage(model.noneFoundText);
         DestroyPortList();
@@ -75,9 +77,9 @@ bool FlashUpdate::OpenClaimedPort(const FirmwareModel& model) {
 
 bool FlashUpdate::StartTransfer() {
     uint64_t size = 0;
-    if (!files_.Size(imageFile_, &size)) {
+    if (!system_.images.Size(imageFile_, &size)) {
         // Taken before the close, which may set an error of its own.
-        const uint32_t error = files_.LastError();
+        const uint32_t error = system_.images.LastError();
         CloseImage();
         host_.ShowMessage(JoinText(FlashTexts::SizeFailed, ErrorText(error)));
         DestroyPortList();
@@ -109,6 +111,13 @@ bool FlashUpdate::StartTransfer() {
         DestroyPortList();
         return false;
     }
+    // The printer gets at least one whole period after the command before the first piece,
+    // however long the command took.
+    if (host_.SetTimer(TimerId, TimerPeriodMs) == 0) {
+        host_.KillTimer(timerId_);
+        FailTransfer(FlashTexts::NoTimer);
+        return false;
+    }
     busy_ = true;
     host_.SetProgress(0);
     bytesSent_ = 0;
@@ -128,8 +137,8 @@ void FlashUpdate::SendNextPiece() {
     // Never more than the size announced, even if the file has grown since.
     const uint32_t due = std::min(PieceSize, imageSize_ - bytesSent_);
     uint32_t count = 0;
-    if (!files_.Read(imageFile_, piece_.data(), due, &count)) {
-        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(files_.LastError())));
+    if (!system_.images.Read(imageFile_, piece_.data(), due, &count)) {
+        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(system_.images.LastError())));
         return;
     }
     // A file that shrank would otherwise leave the printer waiting for bytes forever.
@@ -147,7 +156,7 @@ void FlashUpdate::SendNextPiece() {
         busy_ = false;
         completed_ = true;
         CloseImage();
-        host_.ShowMessage(FlashTexts::Completion);
+        host_.ShowCompletion(FlashTexts::Completion);
         DestroyPortList();
     }
 }
@@ -170,7 +179,7 @@ uint32_t FlashUpdate::ProgressPosition() const {
 
 void FlashUpdate::CloseImage() {
     if (imageFile_ == InvalidFileHandle) return;
-    files_.Close(imageFile_);
+    system_.images.Close(imageFile_);
     imageFile_ = InvalidFileHandle;
 }
 

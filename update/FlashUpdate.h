@@ -6,10 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
+#include <vector>
+
 #include "update/FirmwareModel.h"
+#include "update/ImageFileApi.h"
+#include "usb/DeviceFileApi.h"
 #include "usb/PrinterPortList.h"
+#include "usb/UsbDevices.h"
 
 namespace orlup {
 
@@ -22,6 +25,9 @@ public:
     virtual std::string TakeImagePath() = 0;
     /// A modal box with one OK button; returns when it is dismissed.
     virtual void ShowMessage(const std::string& text) = 0;
+    /// The completion text, the one message that reports no failure; a box like any other
+    /// unless the host tells the two apart.
+    virtual void ShowCompletion(const std::string& text) { ShowMessage(text); }
     /// The progress bar's position; its range is 0 to 100, so more shows a full bar.
     virtual void SetProgress(uint32_t position) = 0;
     /// Starts a periodic timer whose ticks reach FlashUpdate::OnTimer; returns its id, 0 on failure.
@@ -31,13 +37,20 @@ public:
     virtual void EnableButtons(bool enable) = 0;
 };
 
+/// What the flash update reaches the system through.
+struct FlashSystem {
+    UsbDeviceSource& devices;
+    DeviceFileApi& ports;
+    ImageFileApi& images;
+};
+
 class FlashUpdate {
 public:
     static constexpr uint32_t TimerId = 1;
     static constexpr uint32_t TimerPeriodMs = 10;
     static constexpr uint32_t PieceSize = 1024;
 
-    FlashUpdate(FlashUpdateHost& host, LibraryApi& libraries, FileApi& files);
+    FlashUpdate(FlashUpdateHost& host, const FlashSystem& system);
     /// A transfer cut short (the dialog closed) closes its image and its port here.
     ~FlashUpdate();
     FlashUpdate(const FlashUpdate&) = delete;
@@ -55,6 +68,8 @@ public:
     uint32_t imageSize() const { return imageSize_; }
     uint32_t bytesSent() const { return bytesSent_; }
     int printersFound() const { return printersFound_; }
+    /// Printers of the model that the last search left out because they could not be opened.
+    const std::vector<SkippedPrinter>& skippedPrinters() const { return skipped_; }
     bool HasPortList() const { return portList_ != nullptr; }
     bool HasImageOpen() const { return imageFile_ != InvalidFileHandle; }
 
@@ -68,8 +83,7 @@ private:
     uint32_t ProgressPosition() const;
 
     FlashUpdateHost& host_;
-    LibraryApi& libraries_;
-    FileApi& files_;
+    FlashSystem system_;
 
     std::string imagePath_;
     uint32_t timerId_ = 0;
@@ -81,6 +95,7 @@ private:
     std::unique_ptr<PrinterPortList> portList_;
     PrinterPort* claimedPort_ = nullptr;
     int printersFound_ = 0;
+    std::vector<SkippedPrinter> skipped_;
     std::array<uint8_t, PieceSize> piece_{};
 };
 

@@ -3,14 +3,14 @@
 
 #include <utility>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
 
 namespace orlup {
 
-PrinterPort::PrinterPort(FileApi& files, const std::string& devicePath, int position)
-    : files_(&files), devicePath_(devicePath) {
+PrinterPort::PrinterPort(DeviceFileApi& files, const UsbDeviceRecord& device, int position)
+    : files_(&files), device_(device) {
     FormatText(name_, "USBPRINT-%d", position);
     Open();
 }
@@ -23,7 +23,7 @@ PrinterPort::PrinterPort(PrinterPort&& other) noexcept
     : files_(other.files_),
       handle_(std::exchange(other.handle_, InvalidFileHandle)),
       lastError_(other.lastError_),
-      devicePath_(std::move(other.devicePath_)),
+      device_(std::move(other.device_)),
       name_(std::move(other.name_)),
       errorText_(std::move(other.errorText_)),
       isOpen_(std::exchange(other.isOpen_, 0)) {}
@@ -34,7 +34,7 @@ PrinterPort& PrinterPort::operator=(PrinterPort&& other) noexcept {
         files_ = other.files_;
         handle_ = std::exchange(other.handle_, InvalidFileHandle);
         lastError_ = other.lastError_;
-        devicePath_ = std::move(other.devicePath_);
+        device_ = std::move(other.device_);
         name_ = std::move(other.name_);
         errorText_ = std::move(other.errorText_);
         isOpen_ = std::exchange(other.isOpen_, 0);
@@ -44,7 +44,7 @@ PrinterPort& PrinterPort::operator=(PrinterPort&& other) noexcept {
 
 int PrinterPort::Open() {
     if (isOpen_) return 1;
-    handle_ = files_->OpenDevice(devicePath_);
+    handle_ = files_->OpenDevice(device_);
     if (handle_ == InvalidFileHandle) {
         RecordError(files_->LastError());
         return 0;
@@ -72,6 +72,11 @@ int PrinterPort::Close() {
     isOpen_ = 0;
     handle_ = InvalidFileHandle;
     return 1;
+}
+
+void PrinterPort::Abandon() {
+    isOpen_ = 0;
+    handle_ = InvalidFileHandle;
 }
 
 void PrinterPort::RecordError(uint32_t code) {

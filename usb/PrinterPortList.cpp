@@ -1,31 +1,31 @@
 // The per-attempt list of free printers of one vendor and product id.
 #include "usb/PrinterPortList.h"
 
-#include "text/MessageText.h"
-#include "usb/UsbDeviceEnumerator.h"
-
 namespace orlup {
 
-std::string DevicePathPrefix(int vendorId, int productId) {
-    return FormatText("\\\\?\\usb#vid_%.4x&pid_%.4x", vendorId, productId);
-}
-
-PrinterPortList::PrinterPortList(LibraryApi& libraries, FileApi& files)
-    : libraries_(libraries), files_(files) {}
+PrinterPortList::PrinterPortList(UsbDeviceSource& devices, DeviceFileApi& files)
+    : devices_(devices), files_(files) {}
 
 PrinterPortList::~PrinterPortList() = default;
 
 int PrinterPortList::Find(int vendorId, int productId) {
-    const std::string prefix = DevicePathPrefix(vendorId, productId);
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, libraries_);
-    deviceCount_ = enumerator.Enumerate();
+    const std::vector<UsbDeviceRecord> devices = devices_.ListUsbDevices();
+    deviceCount_ = static_cast<int>(devices.size());
     for (int position = 0; position < deviceCount_; ++position) {
-        const std::string& path = enumerator.records()[position].devicePath;
-        if (path.compare(0, prefix.size(), prefix) != 0) continue;
+        const UsbDeviceRecord& device = devices[static_cast<std::size_t>(position)];
+        if (!HasIds(device, vendorId, productId)) continue;
         // The test open is what leaves out a printer that another program holds.
-        PrinterPort port(files_, path, position);
-        // A port that will not close stays out: every listed port must be closed.
-        if (!port.isOpen() || !port.Close()) continue;
+        PrinterPort port(files_, device, position);
+        if (!port.isOpen()) {
+            skipped_.push_back(SkippedPrinter{device, port.lastError()});
+            continue;
+        }
+        // A port that will not close stays out, since every listed port must be closed; its
+        // handle is not closed a second time.
+        if (!port.Close()) {
+            port.Abandon();
+            continue;
+        }
         ports_.push_back(std::move(port));
         claimed_.push_back(0);
     }

@@ -5,15 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
+#include "usb/DeviceFileApi.h"
 #include "usb/PrinterPort.h"
+#include "usb/UsbDevices.h"
 
 namespace orlup {
 
+/// A printer of the model that the search had to leave out, and why it could not be opened.
+struct SkippedPrinter {
+    UsbDeviceRecord device;
+    uint32_t error;
+};
+
 class PrinterPortList {
 public:
-    PrinterPortList(LibraryApi& libraries, FileApi& files);
+    PrinterPortList(UsbDeviceSource& devices, DeviceFileApi& files);
     virtual ~PrinterPortList();
     PrinterPortList(const PrinterPortList&) = delete;
     PrinterPortList& operator=(const PrinterPortList&) = delete;
@@ -28,19 +34,19 @@ public:
     /// Closes a claimed port and makes it free again; a port not in this list changes nothing.
     void Release(PrinterPort* port);
 
-    /// Device interfaces the last Find enumerated, matching or not.
+    /// Devices the last Find listed, matching or not.
     int deviceCount() const { return deviceCount_; }
     const std::vector<PrinterPort>& ports() const { return ports_; }
+    /// Matching devices that Find left out because they could not be opened.
+    const std::vector<SkippedPrinter>& skipped() const { return skipped_; }
 
 private:
-    LibraryApi& libraries_;
-    FileApi& files_;
+    UsbDeviceSource& devices_;
+    DeviceFileApi& files_;
     std::vector<PrinterPort> ports_;
     std::vector<uint8_t> claimed_;
+    std::vector<SkippedPrinter> skipped_;
     int deviceCount_ = 0;
 };
-
-/// "\\?\usb#vid_%04.4x&pid_%04.4x": the start of every device path of that vendor and product.
-std::string DevicePathPrefix(int vendorId, int productId);
 
 }  // namespace orlup

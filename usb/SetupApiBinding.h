@@ -1,7 +1,7 @@
 // Binds the Setup API at run time for the length of one enumeration.
 #pragma once
 
-#include "platform/LibraryApi.h"
+#include "usb/LibraryApi.h"
 #include "usb/SetupApiTypes.h"
 
 namespace orlup {

@@ -11,11 +11,16 @@ namespace orlup {
 namespace {
 
 constexpr uint32_t DescriptionSize = 256;
+// Far beyond any device path the service reports; a larger size is no size the heap should
+// be asked for, so such an interface counts as unreadable.
+constexpr uint32_t LargestDetail = 64 * 1024;
+constexpr char PathStart[] = "\\\\?\\usb#vid_";
+constexpr char ProductStart[] = "&pid_";
 
 /// Room for the detail record the service asked for, aligned for its cbSize field.
 class DetailBuffer {
 public:
-    explicit DetailBuffer(uint32_t size) : words_((size + 7) / 8), size_(size) {}
+    explicit DetailBuffer(uint32_t size) : words_((std::size_t{size} + 7) / 8), size_(size) {}
     DeviceInterfaceDetailData* get() {
         return reinterpret_cast<DeviceInterfaceDetailData*>(words_.data());
     }
@@ -44,7 +49,41 @@ bool ReadProperty(SetupApiBinding& api, DeviceInfoSet set, DevInfoData& device,
     return true;
 }
 
+// Four lower-case hexadecimal digits, as "%04.4x" writes them.
+bool ParseId(const std::string& text, std::size_t at, uint16_t* id) {
+    if (text.size() < at + 4) return false;
+    uint16_t value = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0) return false;
+        value = static_cast<uint16_t>(value * 16 + digit);
+    }
+    *id = value;
+    return true;
+}
+
 }  // namespace
+
+bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId) {
+    const std::size_t vendorAt = sizeof PathStart - 1;
+    const std::size_t productAt = vendorAt + 4 + sizeof ProductStart - 1;
+    uint16_t vendor = 0, product = 0;
+    if (devicePath.compare(0, vendorAt, PathStart) != 0 ||
+        devicePath.compare(vendorAt + 4, sizeof ProductStart - 1, ProductStart) != 0 ||
+        !ParseId(devicePath, vendorAt, &vendor) || !ParseId(devicePath, productAt, &product)) {
+        return false;
+    }
+    *vendorId = vendor;
+    *productId = product;
+    return true;
+}
+
+std::vector<UsbDeviceRecord> SetupApiDeviceSource::ListUsbDevices() {
+    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, libraries_);
+    enumerator.Enumerate();
+    return enumerator.records();
+}
 
 UsbDeviceEnumerator::UsbDeviceEnumerator(const Guid& interfaceClass, LibraryApi& libraries)
     : interfaceClass_(interfaceClass), libraries_(libraries) {}
@@ -72,7 +111,10 @@ void UsbDeviceEnumerator::AppendRecord(SetupApiBinding& api, DeviceInfoSet set,
     uint32_t requiredSize = 0;
     api.SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, nullptr, 0, &requiredSize, nullptr);
     // A size with no room for a path is no size at all: the interface cannot be read.
-    if (requiredSize <= offsetof(DeviceInterfaceDetailData, devicePath)) return;
+    if (requiredSize <= offsetof(DeviceInterfaceDetailData, devicePath) ||
+        requiredSize > LargestDetail) {
+        return;
+    }
 
     DetailBuffer detail(std::max<uint32_t>(requiredSize, sizeof(DeviceInterfaceDetailData)));
     detail.get()->cbSize = sizeof(DeviceInterfaceDetailData);
@@ -90,7 +132,11 @@ void UsbDeviceEnumerator::AppendRecord(SetupApiBinding& api, DeviceInfoSet set,
         std::memset(description, 0, sizeof description);
         devicePath.copy(description, DescriptionSize - 1);
     }
-    records_.push_back(UsbDeviceRecord{devicePath, description});
+    UsbDeviceRecord record;
+    record.devicePath = devicePath;
+    record.description = description;
+    DevicePathIds(devicePath, &record.vendorId, &record.productId);
+    records_.push_back(record);
 }
 
 }  // namespace orlup

@@ -1,20 +1,16 @@
-// Lists the present USB device interfaces of one class, each with its path and a description.
+// Lists the present USB device interfaces of one class through the Setup API: the device
+// listing of Windows, portable so that it is tested against a scripted Setup API anywhere.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "platform/LibraryApi.h"
+#include "usb/LibraryApi.h"
 #include "usb/SetupApiBinding.h"
 #include "usb/SetupApiTypes.h"
+#include "usb/UsbDevices.h"
 
 namespace orlup {
-
-struct UsbDeviceRecord {
-    std::string devicePath;
-    /// The friendly name, else the device description, else the device path.
-    std::string description;
-};
 
 class UsbDeviceEnumerator {
 public:
@@ -32,6 +28,20 @@ private:
     Guid interfaceClass_;
     LibraryApi& libraries_;
     std::vector<UsbDeviceRecord> records_;
+};
+
+/// The vendor and product id of a device interface path that begins with
+/// "\\?\usb#vid_%04.4x&pid_%04.4x" exactly (lower-case hexadecimal); false for any other path.
+bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId);
+
+/// The USB devices of GUID_DEVINTERFACE_USB_DEVICE, one enumeration per listing.
+class SetupApiDeviceSource : public UsbDeviceSource {
+public:
+    explicit SetupApiDeviceSource(LibraryApi& libraries) : libraries_(libraries) {}
+    std::vector<UsbDeviceRecord> ListUsbDevices() override;
+
+private:
+    LibraryApi& libraries_;
 };
 
 }  // namespace orlup

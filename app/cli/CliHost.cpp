@@ -5,7 +5,6 @@
 #include <ostream>
 #include <thread>
 
-#include "update/FlashTexts.h"
 
 namespace orlup {
 
@@ -16,8 +15,8 @@ constexpr int BarWidth = 40;
 CliHost::CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options)
     : imagePath_(std::move(imagePath)), out_(out), err_(err), options_(options) {}
 
-int CliHost::Flash(LibraryApi& libraries, FileApi& files) {
-    FlashUpdate update(*this, libraries, files);
+int CliHost::Flash(const FlashSystem& system) {
+    FlashUpdate update(*this, system);
     update.OnUpdateFlash();
     RunTimer(update);
     return update.completed() ? 0 : 1;
@@ -42,17 +41,21 @@ void CliHost::RunTimer(FlashUpdate& update) {
     }
 }
 
-void CliHost::ShowMessage(const std::string& text) {
+void CliHost::EndBar() {
     if (barOpen_) {
         out_ << '\n';
         barOpen_ = false;
     }
-    // The completion text is the one message that does not report a failure.
-    if (text == FlashTexts::Completion) {
-        out_ << text << std::endl;
-    } else {
-        err_ << text << std::endl;
-    }
+}
+
+void CliHost::ShowMessage(const std::string& text) {
+    EndBar();
+    err_ << text << std::endl;
+}
+
+void CliHost::ShowCompletion(const std::string& text) {
+    EndBar();
+    out_ << text << std::endl;
 }
 
 void CliHost::SetProgress(uint32_t position) {

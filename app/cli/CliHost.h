@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {
@@ -24,10 +22,11 @@ public:
     CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options);
 
     /// Runs one attempt to its end; 0 when the completion text was shown, else 1.
-    int Flash(LibraryApi& libraries, FileApi& files);
+    int Flash(const FlashSystem& system);
 
     std::string TakeImagePath() override { return imagePath_; }
     void ShowMessage(const std::string& text) override;
+    void ShowCompletion(const std::string& text) override;
     void SetProgress(uint32_t position) override;
     uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
     void KillTimer(uint32_t id) override;
@@ -40,6 +39,7 @@ public:
 private:
     void RunTimer(FlashUpdate& update);
     void DrawBar(uint32_t percent);
+    void EndBar();
 
     std::string imagePath_;
     std::ostream& out_;

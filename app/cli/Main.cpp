@@ -6,7 +6,9 @@
 
 #include "CliHost.h"
 #include "PrinterListing.h"
+#include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/SysfsUsbDevices.h"
+#include "platform/linux/UsblpDeviceFiles.h"
 
 namespace {
 
@@ -16,23 +18,23 @@ const char* const Usage =
     "\n"
     "Set the printer's rotary switch to position 4 and re-power it before flashing.\n";
 
-std::string NodeOf(const std::string& devicePath) {
-    std::string node;
-    return orlup::ResolveDeviceNode(devicePath, &node) == 0 ? node : "-";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    orlup::SysfsUsbDevices devices;
+    orlup::UsblpDeviceFiles ports;
+    orlup::LinuxImageFiles images;
     if (argc == 2 && std::strcmp(argv[1], "list") == 0) {
-        orlup::ListPrinters(orlup::SystemLibraryApi(), orlup::SystemFileApi(), NodeOf, std::cout);
+        if (orlup::ListPrinters(devices, ports, std::cout) == 0) {
+            std::cout << "No Ilvaran or Ilvaran-II printers attached\n";
+        }
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "flash") == 0) {
         orlup::CliHost::Options options;
         options.terminal = isatty(STDOUT_FILENO) != 0;
         orlup::CliHost host(argv[2], std::cout, std::cerr, options);
-        return host.Flash(orlup::SystemLibraryApi(), orlup::SystemFileApi());
+        return host.Flash(orlup::FlashSystem{devices, ports, images});
     }
     std::cerr << Usage;
     return 2;

@@ -1,18 +1,29 @@
 // The printer listing of the command-line host.
 #include "PrinterListing.h"
 
+#include <iomanip>
 #include <ostream>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "update/FirmwareModel.h"
-#include "usb/PrinterPortList.h"
-#include "usb/UsbDeviceEnumerator.h"
 
 namespace orlup {
 
-std::string PrinterStatus(FileApi& files, const std::string& devicePath) {
-    const FileHandle handle = files.OpenDevice(devicePath);
+namespace {
+
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
+
+void PrintRow(std::ostream& out, const std::string& model, const std::string& serial,
+              const std::string& busPort, const std::string& node, const std::string& status) {
+    out << std::left << std::setw(12) << model << std::setw(20) << serial << std::setw(10)
+        << busPort << std::setw(16) << node << status << '\n';
+}
+
+}  // namespace
+
+std::string PrinterStatus(DeviceFileApi& files, const UsbDeviceRecord& device) {
+    const FileHandle handle = files.OpenDevice(device);
     if (handle != InvalidFileHandle) {
         files.Close(handle);
         return "ready";
@@ -30,21 +41,18 @@ std::string PrinterStatus(FileApi& files, const std::string& devicePath) {
     }
 }
 
-void ListPrinters(LibraryApi& libraries, FileApi& files, NodeLookup nodeOf, std::ostream& out) {
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, libraries);
-    enumerator.Enumerate();
+int ListPrinters(UsbDeviceSource& devices, DeviceFileApi& files, std::ostream& out) {
+    const std::vector<UsbDeviceRecord> present = devices.ListUsbDevices();
     int listed = 0;
     for (const FirmwareModel& model : FirmwareModels) {
-        const std::string prefix = DevicePathPrefix(model.vendorId, model.productId);
-        for (const UsbDeviceRecord& record : enumerator.records()) {
-            if (record.devicePath.compare(0, prefix.size(), prefix) != 0) continue;
-            out << model.modelName << '\t' << record.devicePath << '\t'
-                << nodeOf(record.devicePath) << '\t' << record.description << '\t'
-                << PrinterStatus(files, record.devicePath) << '\n';
-            ++listed;
+        for (const UsbDeviceRecord& device : present) {
+            if (!HasIds(device, model.vendorId, model.productId)) continue;
+            if (listed++ == 0) PrintRow(out, "MODEL", "SERIAL", "BUS-PORT", "NODE", "STATUS");
+            PrintRow(out, model.modelName, OrDash(device.serial), OrDash(device.busPort),
+                     OrDash(device.node), PrinterStatus(files, device));
         }
     }
-    if (listed == 0) out << "No Ilvaran or Ilvaran-II printers attached\n";
+    return listed;
 }
 
 }  // namespace orlup

@@ -4,18 +4,16 @@
 #include <iosfwd>
 #include <string>
 
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
+#include "usb/DeviceFileApi.h"
+#include "usb/UsbDevices.h"
 
 namespace orlup {
 
-/// Where the printer node behind a device path is, or "-" when there is none.
-using NodeLookup = std::string (*)(const std::string& devicePath);
-
-/// One line per printer: model, device path, node, description and status, tab-separated.
-void ListPrinters(LibraryApi& libraries, FileApi& files, NodeLookup nodeOf, std::ostream& out);
+/// A header, then one line per printer: model, serial, bus-port, node and status; returns how
+/// many printers were listed.
+int ListPrinters(UsbDeviceSource& devices, DeviceFileApi& files, std::ostream& out);
 
 /// "ready", or why the printer cannot be opened now.
-std::string PrinterStatus(FileApi& files, const std::string& devicePath);
+std::string PrinterStatus(DeviceFileApi& files, const UsbDeviceRecord& device);
 
 }  // namespace orlup

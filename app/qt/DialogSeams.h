@@ -3,14 +3,12 @@
 
 #include "FileChooser.h"
 #include "HelpViewer.h"
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
+#include "update/FlashUpdate.h"
 
 namespace orlup {
 
 struct DialogSeams {
-    FileApi& files;
-    LibraryApi& libraries;
+    FlashSystem system;
     FileChooser& fileChooser;
     HelpViewer& help;
 };

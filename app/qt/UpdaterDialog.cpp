@@ -35,7 +35,7 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     : QDialog(parent),
       seams_(seams),
       icon_(AppIcon()),
-      flash_(*this, seams.libraries, seams.files) {
+      flash_(*this, seams.system) {
     setWindowIcon(icon_);
     ApplyDialogFrame(*this, layout::UpdaterTemplate);
     BuildControls(*this, layout::UpdaterTemplate, icon_);

@@ -2,14 +2,18 @@
 #include "app/win32/UpdaterApp.h"
 
 #include "app/win32/UpdaterDialog.h"
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
+#include "platform/windows/WindowsFileApi.h"
+#include "platform/windows/WindowsLibraryApi.h"
+#include "usb/UsbDeviceEnumerator.h"
 
 namespace orlup {
 
 bool UpdaterApp::InitInstance() {
     // Three-dimensional control drawing is the system's own since Windows 95: nothing to enable.
-    UpdaterDialog dialog(*this, SystemLibraryApi(), SystemFileApi());
+    WindowsLibraryApi libraries;
+    SetupApiDeviceSource devices(libraries);
+    WindowsFileApi files;
+    UpdaterDialog dialog(*this, FlashSystem{devices, files, files});
     SetMainDialog(&dialog);
     dialog.DoModal();
     SetMainDialog(nullptr);

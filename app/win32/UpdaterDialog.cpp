@@ -18,12 +18,12 @@ POINT MinimisedIconPosition(const RECT& client, int iconWidth, int iconHeight) {
     return POINT{(width - iconWidth + 1) / 2, (height - iconHeight + 1) / 2};
 }
 
-UpdaterDialog::UpdaterDialog(WinApp& app, LibraryApi& libraries, FileApi& files,
+UpdaterDialog::UpdaterDialog(WinApp& app, const FlashSystem& system,
                              OpenFileDialog openFileDialog)
     : Dialog(app, IDD_UPDATER),
       icon_(LoadIconA(app.module(), MAKEINTRESOURCEA(IDI_ORLUP))),
       openFileDialog_(std::move(openFileDialog)),
-      update_(*this, libraries, files) {}
+      update_(*this, system) {}
 
 BOOL UpdaterDialog::OnInitDialog() {
     Dialog::OnInitDialog();

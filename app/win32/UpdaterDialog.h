@@ -7,8 +7,6 @@
 
 #include "app/win32/Dialog.h"
 #include "app/win32/FlashFileChooser.h"
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {
@@ -18,7 +16,7 @@ public:
     /// The system command of the About item; 0x0010 to 0x001F all open the About box.
     static constexpr UINT AboutCommand = 0x0010;
 
-    UpdaterDialog(WinApp& app, LibraryApi& libraries, FileApi& files,
+    UpdaterDialog(WinApp& app, const FlashSystem& system,
                   OpenFileDialog openFileDialog = &::GetOpenFileNameA);
 
     const std::string& imagePath() const { return imagePath_; }

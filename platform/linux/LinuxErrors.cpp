@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 
 namespace orlup {
 
@@ -20,7 +20,7 @@ struct ErrnoMapping {
 constexpr ErrnoMapping errnoMappings[] = {
     {ENOENT, ErrorCode::FileNotFound},
     {ENOTDIR, ErrorCode::PathNotFound},
-    {ELOOP, ErrorCode::PathNotFound},  // a symlink cycle leaves the path unresolvable
+    {ELOOP, ErrorCode::CantResolveFilename},
     {EMFILE, ErrorCode::TooManyOpenFiles},
     {ENFILE, ErrorCode::TooManyOpenFiles},
     {EACCES, ErrorCode::AccessDenied},
@@ -51,37 +51,6 @@ constexpr ErrnoMapping errnoMappings[] = {
     {ETIMEDOUT, ErrorCode::Timeout},
 };
 
-struct Description {
-    uint32_t code;
-    const char* text;
-};
-
-constexpr Description descriptions[] = {
-    {ErrorCode::Success, "No error occurred."},
-    {ErrorCode::InvalidFunction, "The device or file does not support this operation."},
-    {ErrorCode::FileNotFound, "No such file, folder or device was found."},
-    {ErrorCode::PathNotFound, "A folder named in the path does not exist."},
-    {ErrorCode::TooManyOpenFiles, "Too many files are open to open another one."},
-    {ErrorCode::AccessDenied, "Access to the file or device was refused."},
-    {ErrorCode::InvalidHandle, "The file or device handle is not valid."},
-    {ErrorCode::NotEnoughMemory, "There is not enough memory left for this operation."},
-    {ErrorCode::WriteFault, "The device did not take all the data written to it."},
-    {ErrorCode::ReadFault, "The data could not be read from the device."},
-    {ErrorCode::GenFailure, "The device reported an input or output failure."},
-    {ErrorCode::SharingViolation, "The file is in use by another program."},
-    {ErrorCode::HandleEof, "The end of the file was reached."},
-    {ErrorCode::NotSupported, "No printer driver is bound to this USB device."},
-    {ErrorCode::InvalidParameter, "A value passed to the system was not valid."},
-    {ErrorCode::InsufficientBuffer, "The buffer is too small for the data."},
-    {ErrorCode::Busy, "The device is in use by another program."},
-    {ErrorCode::FilenameExcedRange, "The file name or path is too long."},
-    {ErrorCode::FileTooLarge, "The file is too large for this operation."},
-    {ErrorCode::NoMoreItems, "There are no more entries to list."},
-    {ErrorCode::OperationAborted, "The operation was interrupted before it finished."},
-    {ErrorCode::DeviceNotConnected, "The device is not connected or was removed."},
-    {ErrorCode::Timeout, "The device took no data before the time limit ran out."},
-};
-
 /// For codes that carry an errno we have no Windows code for.
 std::string ErrnoDescription(uint32_t code) {
     const int errnoValue = static_cast<int>(code & ~ErrnoCodeBit);
@@ -93,9 +62,9 @@ std::string ErrnoDescription(uint32_t code) {
 }
 
 std::string DescriptionOf(uint32_t code) {
-    for (const Description& description : descriptions) {
-        if (description.code == code) {
-            return description.text;
+    for (const ErrorCodeInfo& info : ErrorCodeTable) {
+        if (info.code == code) {
+            return info.ownText;
         }
     }
     if ((code & ErrnoCodeBit) != 0) {

@@ -1,5 +1,5 @@
 // Linux file-name rule: both separators count, because image paths may come from Windows users.
-#include "platform/PathRules.h"
+#include "update/FileNameRule.h"
 
 namespace orlup {
 

@@ -3,9 +3,18 @@
 
 #include <unistd.h>
 
+#include <climits>
+#include <cstdint>
 #include <utility>
 
 namespace orlup {
+
+/// The descriptor behind a handle of the core's file seams; false for one that cannot be.
+inline bool ToFd(std::intptr_t handle, int* fd) {
+    if (handle < 0 || handle > INT_MAX) return false;
+    *fd = static_cast<int>(handle);
+    return true;
+}
 
 class UniqueFd {
 public:

@@ -1,5 +1,5 @@
 // Where a Windows path ends its directory part: the last backslash, double-byte characters aware.
-#include "platform/PathRules.h"
+#include "update/FileNameRule.h"
 
 #include "platform/windows/LastBackslash.h"
 

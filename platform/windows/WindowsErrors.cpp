@@ -1,7 +1,7 @@
 // System error descriptions from the Windows message table.
 #include <windows.h>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 
 namespace orlup {
 

@@ -1,27 +1,18 @@
-// The LibraryApi of Windows: the loader's own LoadLibraryA, GetProcAddress and FreeLibrary.
+// The loader's own LoadLibraryA, GetProcAddress and FreeLibrary.
+#include "platform/windows/WindowsLibraryApi.h"
+
 #include <windows.h>
 
-#include "platform/LibraryApi.h"
-
 namespace orlup {
-namespace {
 
-class WindowsLibraryApi : public LibraryApi {
-public:
-    ModuleHandle LoadLibraryA(const char* name) override { return ::LoadLibraryA(name); }
+ModuleHandle WindowsLibraryApi::LoadLibraryA(const char* name) { return ::LoadLibraryA(name); }
 
-    ProcAddress GetProcAddress(ModuleHandle module, const char* name) override {
-        return reinterpret_cast<ProcAddress>(::GetProcAddress(static_cast<HMODULE>(module), name));
-    }
+ProcAddress WindowsLibraryApi::GetProcAddress(ModuleHandle module, const char* name) {
+    return reinterpret_cast<ProcAddress>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
 
-    void FreeLibrary(ModuleHandle module) override { ::FreeLibrary(static_cast<HMODULE>(module)); }
-};
-
-}  // namespace
-
-LibraryApi& SystemLibraryApi() {
-    static WindowsLibraryApi api;
-    return api;
+void WindowsLibraryApi::FreeLibrary(ModuleHandle module) {
+    ::FreeLibrary(static_cast<HMODULE>(module));
 }
 
 }  // namespace orlup

@@ -8,18 +8,23 @@
 #include <sstream>
 
 #include "CliHost.h"
-#include "fakes/FakeSetupApi.h"
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 
 namespace orlup {
 namespace {
 
 /// A printer that takes every byte at once, and an image generated on the fly, so that
 /// neither side holds the image.
-class GeneratedFiles : public FileApi {
+class GeneratedFiles : public UsbDeviceSource, public DeviceFileApi, public ImageFileApi {
 public:
     explicit GeneratedFiles(uint64_t imageSize) : imageSize_(imageSize) {}
-    FileHandle OpenDevice(const std::string&) override { return 1; }
+    std::vector<UsbDeviceRecord> ListUsbDevices() override {
+        UsbDeviceRecord printer;
+        printer.vendorId = 0x044E;
+        printer.productId = 0x200A;
+        return {printer};
+    }
+    FileHandle OpenDevice(const UsbDeviceRecord&) override { return 1; }
     FileHandle OpenImage(const std::string&) override { return 2; }
     bool Write(FileHandle, const void*, uint32_t count, uint32_t* written) override {
         received += count;
@@ -61,8 +66,6 @@ struct Run {
 };
 
 Run Transfer(uint64_t imageSize, std::optional<std::chrono::microseconds> period) {
-    test::FakeSetupApi setup;
-    setup.Add(test::FakeSetupApi::PathFor(0x044E, 0x200A, "BENCH"));
     GeneratedFiles files(imageSize);
     std::ostringstream out;
     std::ostringstream err;
@@ -70,7 +73,7 @@ Run Transfer(uint64_t imageSize, std::optional<std::chrono::microseconds> period
     options.period = period;
     CliHost host("/bench/0493.hex", out, err, options);
     const auto start = std::chrono::steady_clock::now();
-    const int exitCode = host.Flash(setup, files);
+    const int exitCode = host.Flash(FlashSystem{files, files, files});
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     return Run{exitCode, elapsed.count(), files.received, host.ticks(),
                static_cast<long>(host.worstLateness().count())};

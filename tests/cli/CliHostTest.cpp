@@ -5,25 +5,26 @@
 
 #include "CliHost.h"
 #include "PrinterListing.h"
-#include "fakes/FakeFileApi.h"
-#include "fakes/FakeSetupApi.h"
-#include "platform/ErrorCodes.h"
+#include "fakes/FakePlatform.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "update/FlashTexts.h"
 
 namespace orlup {
 namespace {
 
-using test::FakeFileApi;
-using test::FakeSetupApi;
+using test::FakeDevice;
+using test::FakePlatform;
 
-const std::string Printer = FakeSetupApi::PathFor(0x044E, 0x200A, "SN1");
+const std::string Printer = "printer";
 
 class CliHostTest : public testing::Test {
 protected:
     CliHostTest() {
-        setup.Add(Printer).friendlyName = "Acme Ilvaran";
-        files.AddDevice(Printer);
+        UsbDeviceRecord& record = files.AddDevice(Printer).record;
+        record.serial = "SN1";
+        record.busPort = "1-1";
+        record.node = "/dev/usb/lp3";
         files.AddImage("/img/0493.hex").bytes.assign(2500, 0x5A);
     }
     int Flash(const std::string& path, bool terminal = false) {
@@ -31,11 +32,10 @@ protected:
         options.terminal = terminal;
         options.period = std::chrono::microseconds(0);
         CliHost host(path, out, err, options);
-        return host.Flash(setup, files);
+        return host.Flash(files.System());
     }
 
-    FakeSetupApi setup;
-    FakeFileApi files;
+    FakePlatform files;
     std::ostringstream out;
     std::ostringstream err;
 };
@@ -76,34 +76,26 @@ TEST_F(CliHostTest, TicksFollowTheRequestedPeriod) {
     options.period = std::chrono::milliseconds(2);
     CliHost host("/img/0493.hex", out, err, options);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(host.Flash(setup, files), 0);
+    EXPECT_EQ(host.Flash(files.System()), 0);
     // Three pieces and the stopping tick: never sooner than four periods.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(8));
     EXPECT_EQ(host.ticks(), 4u);
 }
 
-std::string NodeFor(const std::string& path) { return path == Printer ? "/dev/usb/lp3" : "-"; }
-
 TEST_F(CliHostTest, ListingNamesEachPrinterWithItsStatus) {
-    const std::string two = FakeSetupApi::PathFor(0x044E, 0x1301, "1-2");
-    const std::string unbound = FakeSetupApi::PathFor(0x044E, 0x1301, "1-3");
-    setup.Add(FakeSetupApi::PathFor(0x046D, 0xC077, "1-4"));  // not a printer
-    setup.Add(two).deviceDesc = "Ilvaran-II";
-    setup.Add(unbound);
-    files.AddDevice(two).heldElsewhere = true;
-    files.AddDevice(unbound).openError = ErrorCode::NotSupported;
+    files.AddDevice("mouse", 0x046D, 0xC077);  // not a printer
+    files.AddDevice("two", 0x044E, 0x1301).heldElsewhere = true;
+    FakeDevice& unbound = files.AddDevice("unbound", 0x044E, 0x1301);
+    unbound.openError = ErrorCode::NotSupported;
+    unbound.record.busPort = "1-3";
 
-    ListPrinters(setup, files, NodeFor, out);
-    EXPECT_EQ(out.str(), "Ilvaran\t" + Printer + "\t/dev/usb/lp3\tAcme Ilvaran\tready\n" +
-                             "Ilvaran-II\t" + two + "\t-\tIlvaran-II\tbusy\n" + "Ilvaran-II\t" +
-                             unbound + "\t-\t" + unbound + "\tno printer driver bound\n");
+    EXPECT_EQ(ListPrinters(files, files, out), 3);
+    EXPECT_EQ(out.str(),
+              "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
+              "Ilvaran     SN1                 1-1       /dev/usb/lp3    ready\n"
+              "Ilvaran-II  -                   -         -               busy\n"
+              "Ilvaran-II  -                   1-3       -               no printer driver bound\n");
     EXPECT_EQ(files.OpenHandles(), 0);
-}
-
-TEST_F(CliHostTest, ListingSaysSoWhenNothingIsAttached) {
-    setup.interfaces.clear();
-    ListPrinters(setup, files, NodeFor, out);
-    EXPECT_EQ(out.str(), "No Ilvaran or Ilvaran-II printers attached\n");
 }
 
 }  // namespace

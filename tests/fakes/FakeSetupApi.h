@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fakes/EventLog.h"
-#include "platform/LibraryApi.h"
+#include "usb/LibraryApi.h"
 
 namespace orlup::test {
 

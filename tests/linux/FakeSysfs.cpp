@@ -94,6 +94,15 @@ void FakeSysfs::AddRootHub(int bus) {
     Link(name, hostFolder + "/" + name);
 }
 
+void FakeSysfs::LinkCharDevice(const std::string& majorMinor, const std::string& port,
+                               const std::string& lpName) {
+    const std::string link = sysfsRoot() + "/dev/char/" + majorMinor;
+    fs::create_directories(fs::path(link).parent_path());
+    fs::remove(link);
+    fs::create_directory_symlink("../../" + DevicePart(port) + "/" + port + ":1.0/usbmisc/" + lpName,
+                                 link);
+}
+
 void FakeSysfs::RemoveDeviceFolder(const std::string& port) { fs::remove_all(DeviceFolder(port)); }
 
 std::string FakeSysfs::NodePath(const std::string& devName) const {

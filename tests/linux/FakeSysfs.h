@@ -31,6 +31,9 @@ public:
     void AddRootHub(int bus);
     /// Removes the device folder and leaves its link dangling, as an unplug during a scan does.
     void RemoveDeviceFolder(const std::string& port);
+    /// <sysfs>/dev/char/<majorMinor>, leading to the usblp class device of port's interface.
+    void LinkCharDevice(const std::string& majorMinor, const std::string& port,
+                        const std::string& lpName);
     /// <devRoot>/<devName>, with the folders above it made.
     std::string NodePath(const std::string& devName) const;
 

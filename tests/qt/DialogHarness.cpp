@@ -79,7 +79,7 @@ void ModalWatcher::Dismiss(QWidget* window) {
 }
 
 DialogRig::DialogRig() {
-    dialog = std::make_unique<UpdaterDialog>(DialogSeams{files, setup, chooser, help});
+    dialog = std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
     dialog->show();
     dialog->activateWindow();
     (void)QTest::qWaitForWindowActive(dialog.get());
@@ -88,9 +88,8 @@ DialogRig::DialogRig() {
 DialogRig::~DialogRig() = default;
 
 std::string DialogRig::AddPrinter(int productId, const std::string& serial) {
-    const std::string path = FakeSetupApi::PathFor(0x044e, productId, serial);
-    setup.Add(path);
-    files.AddDevice(path);
+    const std::string path = "printer-" + serial;
+    files.AddDevice(path, 0x044e, productId);
     return path;
 }
 

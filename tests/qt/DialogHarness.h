@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "UpdaterDialog.h"
-#include "fakes/FakeFileApi.h"
-#include "fakes/FakeSetupApi.h"
+#include "fakes/FakePlatform.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -72,8 +71,7 @@ public:
     ~DialogRig();
 
     EventLog events;
-    FakeFileApi files{&events};
-    FakeSetupApi setup{&events};
+    FakePlatform files{&events};
     ScriptedChooser chooser;
     ScriptedHelp help;
     std::unique_ptr<UpdaterDialog> dialog;

@@ -153,9 +153,10 @@ void UpdaterDialogTest::everyMessageFollowsTheConvention() {
         rig.files.AddImage(path).failReadCall = 1;
         rig.files.AddImage(path).readError = 30;
     }
-    FakeDevice& device = rig.files.AddDevice(FakeSetupApi::PathFor(0x044e, 0x200a, "SN1"));
-    device.failWriteCall = scenario == "command" ? 0 : -1;
-    device.writeError = 31;
+    if (scenario == "command") {
+        rig.files.Device("printer-SN1").failWriteCall = 0;
+        rig.files.Device("printer-SN1").writeError = 31;
+    }
     rig.StartUpdate(scenario == "empty" ? "" : scenario == "badname" ? "/images/x0493.hex" : path);
 
     QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), std::size_t(1), 2000);
@@ -346,10 +347,10 @@ void UpdaterDialogTest::altUClicksUpdateOnlyWhileEnabled() {
     QCOMPARE(watcher.seen[0].text, QString(FlashTexts::EmptyPath));
 
     rig.StartUpdate("/images/0493.hex");
-    const int searches = rig.setup.loads;
+    const int searches = rig.files.listings;
     QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);
     QTest::qWait(200);  // longer than a mnemonic's click animation
-    QCOMPARE(rig.setup.loads, searches);
+    QCOMPARE(rig.files.listings, searches);
     QVERIFY(rig.dialog->flashUpdate().busy());
 }
 

@@ -2,10 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "fakes/EventLog.h"
-#include "fakes/FakeFileApi.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeFlashHost.h"
-#include "fakes/FakeSetupApi.h"
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
 #include "update/FlashTexts.h"
@@ -16,13 +15,12 @@ namespace {
 
 using test::EventLog;
 using test::FakeDevice;
-using test::FakeFileApi;
+using test::FakePlatform;
 using test::FakeFlashHost;
 using test::FakeImage;
-using test::FakeSetupApi;
 
-const std::string Printer = FakeSetupApi::PathFor(0x044E, 0x200A, "SN1");
-const std::string SecondPrinter = FakeSetupApi::PathFor(0x044E, 0x200A, "SN2");
+const std::string Printer = "printer-1";
+const std::string SecondPrinter = "printer-2";
 const std::string ImagePath = "C:\\flash\\0493v2.hex";
 
 std::vector<uint8_t> Pattern(std::size_t size) {
@@ -43,15 +41,12 @@ std::vector<uint8_t> CommandThenImage(const std::vector<uint8_t>& image) {
 
 class FlashUpdateTest : public testing::Test {
 protected:
-    FlashUpdateTest() : setup(&log), files(&log), host(&log), update(host, setup, files) {
+    FlashUpdateTest() : files(&log), host(&log), update(host, files.System()) {
         host.update = &update;
         host.editText = ImagePath;
     }
 
-    FakeDevice& Attach(const std::string& path = Printer) {
-        setup.Add(path).friendlyName = "Ilvaran";
-        return files.AddDevice(path);
-    }
+    FakeDevice& Attach(const std::string& path = Printer) { return files.AddDevice(path); }
     FakeImage& Image(std::size_t size, const std::string& path = ImagePath) {
         FakeImage& image = files.AddImage(path);
         image.bytes = Pattern(size);
@@ -71,8 +66,7 @@ protected:
     }
 
     EventLog log;
-    FakeSetupApi setup;
-    FakeFileApi files;
+    FakePlatform files;
     FakeFlashHost host;
     FlashUpdate update;
 };
@@ -129,7 +123,7 @@ TEST_F(FlashUpdateTest, SmallAndEmptyImagesCompleteWithAFullBar) {
     EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 100}));
     EXPECT_EQ(host.messages, std::vector<std::string>{FlashTexts::Completion});
     EXPECT_EQ(printer.received, CommandThenImage({}));
-    EXPECT_EQ(setup.loads, 2);  // each attempt searched afresh
+    EXPECT_EQ(files.listings, 2);  // each attempt searched afresh
 }
 
 TEST_F(FlashUpdateTest, RefusalsBeforeAnyPrinterIsLookedAt) {
@@ -138,7 +132,7 @@ TEST_F(FlashUpdateTest, RefusalsBeforeAnyPrinterIsLookedAt) {
     host.messages.clear();
     host.editText = "C:\\flash\\flash0493.hex";
     ExpectRefusedWith(FlashTexts::BadFileName);
-    EXPECT_EQ(setup.loads, 0);
+    EXPECT_EQ(files.listings, 0);
     EXPECT_TRUE(host.progress.empty());
 }
 
@@ -244,7 +238,6 @@ TEST_F(FlashUpdateTest, DeviceGoneAndTimeoutAreToldWithThePortsText) {
         EXPECT_EQ(host.messages,
                   std::vector<std::string>{JoinText(FlashTexts::WriteFailed, ErrorText(code))});
         ExpectIdle();
-        setup.interfaces.clear();
         printer = FakeDevice{};
     }
 }
@@ -290,7 +283,7 @@ TEST_F(FlashUpdateTest, ClosingDuringATransferReleasesTheImageAndPort) {
     Image(5000);
     {
         FakeFlashHost otherHost;
-        FlashUpdate cutShort(otherHost, setup, files);
+        FlashUpdate cutShort(otherHost, files.System());
         otherHost.update = &cutShort;
         otherHost.editText = ImagePath;
         cutShort.OnUpdateFlash();

@@ -1,7 +1,7 @@
 // Error texts and message formatting.
 #include <gtest/gtest.h>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
 

@@ -157,5 +157,35 @@ TEST(UsbDeviceEnumeratorTest, EnumeratingTwiceAppends) {
     EXPECT_EQ(enumerator.records()[2].devicePath, "one");
 }
 
+// The search matches "\\?\usb#vid_%04.4x&pid_%04.4x" byte for byte at the start of the path.
+TEST(DevicePathIdsTest, OnlyTheExactLowerCasePrefixCarriesIds) {
+    const struct {
+        const char* path;
+        bool matches;
+    } cases[] = {
+        {"\\\\?\\usb#vid_044e&pid_200a#SN1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", true},
+        {"\\\\?\\usb#vid_044e&pid_200aMORE", true},
+        {"\\\\?\\USB#VID_044E&PID_200A#X", false},
+        {"\\\\?\\usb#vid_044E&pid_200a", false},
+        {"\\\\?\\usb#vid_044e&pid_200", false},
+        {"\\\\?\\usb#vid_044e_pid_200a", false},
+        {"\\\\.\\usb#vid_044e&pid_200a", false},
+    };
+    for (const auto& test : cases) {
+        uint16_t vendorId = 0, productId = 0;
+        EXPECT_EQ(DevicePathIds(test.path, &vendorId, &productId), test.matches) << test.path;
+        EXPECT_EQ(vendorId, test.matches ? 0x044E : 0) << test.path;
+        EXPECT_EQ(productId, test.matches ? 0x200A : 0) << test.path;
+    }
+    FakeSetupApi api;
+    api.Add(cases[0].path);
+    api.Add(cases[2].path);
+    SetupApiDeviceSource source(api);
+    const std::vector<UsbDeviceRecord> devices = source.ListUsbDevices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].productId, 0x200A);
+    EXPECT_EQ(devices[1].vendorId, 0);
+}
+
 }  // namespace
 }  // namespace orlup

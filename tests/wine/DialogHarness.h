@@ -12,8 +12,7 @@
 #include "UiScript.h"
 #include "WindowProbe.h"
 #include "app/win32/UpdaterDialog.h"
-#include "fakes/FakeFileApi.h"
-#include "fakes/FakeSetupApi.h"
+#include "fakes/FakePlatform.h"
 #include "res/resource.h"
 
 namespace orlup::test {
@@ -37,7 +36,7 @@ protected:
     /// Runs the dialog until it ends, with the script's steps inside its loops.
     INT_PTR RunDialog() {
         dialog = std::make_unique<UpdaterDialog>(
-            app, setup, files, [this](OPENFILENAMEA* request) { return OpenFile(request); });
+            app, files.System(), [this](OPENFILENAMEA* request) { return OpenFile(request); });
         app.SetMainDialog(dialog.get());
         script.Start();
         const INT_PTR result = dialog->DoModal();
@@ -70,8 +69,7 @@ protected:
     }
 
     WinApp app;
-    FakeSetupApi setup;
-    FakeFileApi files;
+    FakePlatform files;
     UiScript script;
     std::unique_ptr<UpdaterDialog> dialog;
     std::vector<HelpRequest> helpRequests;

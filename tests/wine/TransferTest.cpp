@@ -18,8 +18,7 @@ const std::string ImagePath = "C:\\flash\\0493v2.hex";
 class TransferTest : public DialogHarness {
 protected:
     FakeDevice& AttachPrinter(std::size_t imageSize) {
-        const std::string devicePath = FakeSetupApi::PathFor(0x044E, 0x200A, "SN1");
-        setup.Add(devicePath);
+        const std::string devicePath = "printer-SN1";
         image.resize(imageSize);
         for (std::size_t i = 0; i < imageSize; ++i) image[i] = static_cast<uint8_t>(i * 13);
         files.AddImage(ImagePath).bytes = image;

@@ -13,10 +13,10 @@
 #include <fstream>
 #include <string>
 
-#include "platform/ErrorCodes.h"
-#include "platform/FileApi.h"
-#include "platform/LibraryApi.h"
-#include "platform/PathRules.h"
+#include "text/ErrorCodes.h"
+#include "platform/windows/WindowsFileApi.h"
+#include "platform/windows/WindowsLibraryApi.h"
+#include "update/FileNameRule.h"
 #include "text/ErrorText.h"
 #include "usb/PrinterPort.h"
 #include "usb/SetupApiBinding.h"
@@ -24,6 +24,17 @@
 
 namespace orlup {
 namespace {
+
+WindowsLibraryApi& SystemLoader() {
+    static WindowsLibraryApi loader;
+    return loader;
+}
+
+UsbDeviceRecord DeviceAt(const std::string& path) {
+    UsbDeviceRecord device;
+    device.devicePath = path;
+    return device;
+}
 
 /// The real loader, except that it can pretend one library or one entry point is missing.
 class GappyLibraryApi : public LibraryApi {
@@ -33,15 +44,15 @@ public:
     int frees = 0;
 
     ModuleHandle LoadLibraryA(const char* name) override {
-        return SystemLibraryApi().LoadLibraryA(name == missingLibrary ? "orlup-absent.dll" : name);
+        return SystemLoader().LoadLibraryA(name == missingLibrary ? "orlup-absent.dll" : name);
     }
     ProcAddress GetProcAddress(ModuleHandle module, const char* name) override {
         if (name == missingEntryPoint) return nullptr;
-        return SystemLibraryApi().GetProcAddress(module, name);
+        return SystemLoader().GetProcAddress(module, name);
     }
     void FreeLibrary(ModuleHandle module) override {
         ++frees;
-        SystemLibraryApi().FreeLibrary(module);
+        SystemLoader().FreeLibrary(module);
     }
 };
 
@@ -49,12 +60,12 @@ TEST(SetupApiBindingTest, BindsWineSetupApiAndListsWhatIsPresent) {
     EXPECT_EQ(0,
               std::memcmp(&GuidDevinterfaceUsbDevice, &GUID_DEVINTERFACE_USB_DEVICE, sizeof(GUID)));
     {
-        SetupApiBinding binding(SystemLibraryApi());
+        SetupApiBinding binding(SystemLoader());
         EXPECT_EQ(1, binding.Load());
         EXPECT_STREQ("", binding.message());
         EXPECT_NE(nullptr, GetModuleHandleA("setupapi.dll"));
     }
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, SystemLibraryApi());
+    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, SystemLoader());
     const int count = enumerator.Enumerate();
     ASSERT_EQ(static_cast<int>(enumerator.records().size()), count);
     for (const UsbDeviceRecord& record : enumerator.records()) {
@@ -94,19 +105,19 @@ protected:
     }
     void TearDown() override { DeleteFileA(path.c_str()); }
 
-    FileApi& files = SystemFileApi();
+    WindowsFileApi files;
     std::string path;
 };
 
 TEST_F(WindowsFileTest, DeviceOpensExclusively) {
-    const FileHandle first = files.OpenDevice(path);
+    const FileHandle first = files.OpenDevice(DeviceAt(path));
     ASSERT_NE(InvalidFileHandle, first);
-    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(path));
+    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(DeviceAt(path)));
     EXPECT_EQ(ErrorCode::SharingViolation, files.LastError());
     EXPECT_EQ(InvalidFileHandle, files.OpenImage(path));  // not even for reading
     EXPECT_EQ(ErrorCode::SharingViolation, files.LastError());
 
-    PrinterPort busy(files, path, 3);
+    PrinterPort busy(files, DeviceAt(path), 3);
     EXPECT_EQ(0, busy.isOpen());
     EXPECT_EQ(ErrorCode::SharingViolation, busy.lastError());
     EXPECT_EQ(ErrorText(ErrorCode::SharingViolation), busy.errorText());
@@ -159,7 +170,8 @@ TEST(ShortWriteTest, PartlyTakenWriteIsAWriteFault) {
     HANDLE server = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX,
                                      PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 16, 16, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, server);
-    PrinterPort port(SystemFileApi(), pipeName, 0);
+    WindowsFileApi portFiles;
+    PrinterPort port(portFiles, DeviceAt(pipeName), 0);
     ASSERT_EQ(1, port.isOpen()) << port.errorText();
     DWORD mode = PIPE_NOWAIT;
     ASSERT_TRUE(

@@ -21,8 +21,7 @@
 #include "AboutDialog.h"
 #include "TemplateWidgets.h"
 #include "UpdaterDialog.h"
-#include "fakes/FakeFileApi.h"
-#include "fakes/FakeSetupApi.h"
+#include "fakes/FakePlatform.h"
 
 namespace {
 
@@ -126,15 +125,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
 
-    test::FakeFileApi files;
-    test::FakeSetupApi setup;
-    const std::string printer = test::FakeSetupApi::PathFor(0x044e, 0x200a, "SN1");
-    setup.Add(printer);
-    files.AddDevice(printer);
+    test::FakePlatform files;
+    files.AddDevice("printer");
     files.AddImage(ImagePath).bytes.assign(ImageBytes, 0x5A);
     ChooseImage chooser;
     NoHelp help;
-    UpdaterDialog dialog(DialogSeams{files, setup, chooser, help});
+    UpdaterDialog dialog(DialogSeams{files.System(), chooser, help});
     bool ok = true;
     auto capture = [&ok, &out](QWidget* window, const char* name) {
         ok = Capture(*window, out.filePath(name)) && ok;

@@ -1,4 +1,4 @@
-// Run-time loading of libraries, the seam under the Setup API binding.
+// Run-time loading of libraries, the seam under the Setup API binding (Windows, and the tests).
 #pragma once
 
 namespace orlup {
@@ -15,9 +15,5 @@ public:
     virtual ProcAddress GetProcAddress(ModuleHandle module, const char* name) = 0;
     virtual void FreeLibrary(ModuleHandle module) = 0;
 };
-
-/// The running system's loader. On Linux it offers a stand-in "setupapi.dll" that lists
-/// the USB devices from sysfs.
-LibraryApi& SystemLibraryApi();
 
 }  // namespace orlup

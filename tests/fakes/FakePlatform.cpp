@@ -1,10 +1,10 @@
-// Scripted device files and in-memory images.
-#include "fakes/FakeFileApi.h"
+// Scripted USB devices, device files and in-memory images.
+#include "fakes/FakePlatform.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ErrorCodes.h"
+#include "text/ErrorCodes.h"
 
 namespace orlup::test {
 
@@ -20,21 +20,40 @@ int EventLog::LastIndexOf(const std::string& event) const {
     return -1;
 }
 
-bool FakeFileApi::Fail(uint32_t code) {
+bool FakePlatform::Fail(uint32_t code) {
     lastError_ = code;
     return false;
 }
 
-FileHandle FakeFileApi::FailOpen(uint32_t code) {
+FileHandle FakePlatform::FailOpen(uint32_t code) {
     lastError_ = code;
     return InvalidFileHandle;
 }
 
-void FakeFileApi::Log(const std::string& event) {
+void FakePlatform::Log(const std::string& event) {
     if (log_ != nullptr) log_->Add(event);
 }
 
-FileHandle FakeFileApi::OpenDevice(const std::string& devicePath) {
+FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vendorId,
+                                    uint16_t productId) {
+    if (devices_.count(devicePath) == 0) order_.push_back(devicePath);
+    FakeDevice& device = devices_[devicePath];
+    device.record.devicePath = devicePath;
+    device.record.vendorId = vendorId;
+    device.record.productId = productId;
+    return device;
+}
+
+std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
+    ++listings;
+    Log("list devices");
+    std::vector<UsbDeviceRecord> records;
+    for (const std::string& path : order_) records.push_back(devices_.at(path).record);
+    return records;
+}
+
+FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
+    const std::string& devicePath = record.devicePath;
     const auto device = devices_.find(devicePath);
     if (device == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
     if (device->second.openError != 0) return FailOpen(device->second.openError);
@@ -52,7 +71,7 @@ FileHandle FakeFileApi::OpenDevice(const std::string& devicePath) {
     return nextHandle_++;
 }
 
-FileHandle FakeFileApi::OpenImage(const std::string& path) {
+FileHandle FakePlatform::OpenImage(const std::string& path) {
     const auto image = images_.find(path);
     if (image == images_.end()) return FailOpen(ErrorCode::FileNotFound);
     if (image->second.openError != 0) return FailOpen(image->second.openError);
@@ -61,7 +80,7 @@ FileHandle FakeFileApi::OpenImage(const std::string& path) {
     return nextHandle_++;
 }
 
-bool FakeFileApi::Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) {
+bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) {
     *written = 0;
     const auto file = open_.find(handle);
     if (file == open_.end() || !file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
@@ -79,7 +98,7 @@ bool FakeFileApi::Write(FileHandle handle, const void* bytes, uint32_t count, ui
     return true;
 }
 
-bool FakeFileApi::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
     *read = 0;
     const auto file = open_.find(handle);
     if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
@@ -94,7 +113,7 @@ bool FakeFileApi::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t
     return true;
 }
 
-bool FakeFileApi::Size(FileHandle handle, uint64_t* size) {
+bool FakePlatform::Size(FileHandle handle, uint64_t* size) {
     const auto file = open_.find(handle);
     if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
     const FakeImage& image = images_.at(file->second.path);
@@ -103,7 +122,7 @@ bool FakeFileApi::Size(FileHandle handle, uint64_t* size) {
     return true;
 }
 
-bool FakeFileApi::Close(FileHandle handle) {
+bool FakePlatform::Close(FileHandle handle) {
     const auto file = open_.find(handle);
     if (file == open_.end()) return Fail(ErrorCode::InvalidHandle);
     if (file->second.isDevice) {

@@ -1,4 +1,4 @@
-// How the running system's paths end their directory part.
+// How the running system's paths end their directory part; each platform layer defines it.
 #pragma once
 
 #include <string>

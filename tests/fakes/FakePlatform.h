@@ -1,4 +1,4 @@
-// Scripted device files and in-memory images behind the FileApi seam.
+// Scripted USB devices, device files and in-memory images behind the platform's seams.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "fakes/EventLog.h"
-#include "platform/FileApi.h"
+#include "update/FlashUpdate.h"
+#include "update/ImageFileApi.h"
+#include "usb/DeviceFileApi.h"
+#include "usb/UsbDevices.h"
 
 namespace orlup::test {
 
 struct FakeDevice {
+    UsbDeviceRecord record;
     uint32_t openError = 0;      // nonzero: every open fails with it
     bool heldElsewhere = false;  // another program has it open: opens fail with Busy
     std::vector<uint8_t> received;
@@ -36,17 +40,23 @@ struct FakeImage {
     uint32_t closeErrorCode = 0;  // the code LastError shows after the image is closed
 };
 
-class FakeFileApi : public FileApi {
+class FakePlatform : public UsbDeviceSource, public DeviceFileApi, public ImageFileApi {
 public:
-    explicit FakeFileApi(EventLog* log = nullptr) : log_(log) {}
+    explicit FakePlatform(EventLog* log = nullptr) : log_(log) {}
 
-    FakeDevice& AddDevice(const std::string& devicePath) { return devices_[devicePath]; }
+    /// A present device of that vendor and product, listed after the ones added before it.
+    FakeDevice& AddDevice(const std::string& devicePath, uint16_t vendorId = 0x044E,
+                          uint16_t productId = 0x200A);
     FakeImage& AddImage(const std::string& path) { return images_[path]; }
     FakeDevice& Device(const std::string& devicePath) { return devices_.at(devicePath); }
     /// Handles currently open, devices and images alike.
     int OpenHandles() const { return static_cast<int>(open_.size()); }
+    FlashSystem System() { return FlashSystem{*this, *this, *this}; }
+    int listings = 0;
 
-    FileHandle OpenDevice(const std::string& devicePath) override;
+    std::vector<UsbDeviceRecord> ListUsbDevices() override;
+
+    FileHandle OpenDevice(const UsbDeviceRecord& device) override;
     FileHandle OpenImage(const std::string& path) override;
     bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
@@ -67,6 +77,7 @@ private:
 
     EventLog* log_;
     std::map<std::string, FakeDevice> devices_;
+    std::vector<std::string> order_;
     std::map<std::string, FakeImage> images_;
     std::map<FileHandle, OpenFile> open_;
     FileHandle nextHandle_ = 100;

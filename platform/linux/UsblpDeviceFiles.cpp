@@ -1,0 +1,156 @@
+// Printer ports over the kernel's usblp nodes: exclusive, checked, blocking writes.
+#include "platform/linux/UsblpDeviceFiles.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/linux/LinuxErrors.h"
+#include "platform/linux/SysfsUsbDevices.h"
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/WriteWatchdog.h"
+#include "text/ErrorCodes.h"
+
+namespace orlup {
+
+namespace {
+
+// An unplugged printer first fails its writes with EIO and only later with ENODEV, once the
+// kernel has taken the device away; waiting this long at most tells the two causes apart.
+constexpr std::chrono::milliseconds unplugGrace{2000};
+
+uint32_t LastErrnoCode() { return ErrorCodeFromErrno(errno); }
+
+std::string Resolved(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) != nullptr ? resolved : "";
+}
+
+// /sys/dev/char/M:m leads to the class device, below the interface, below the USB device:
+// the first folder up from there with a vendor id.
+std::string UsbDeviceOfNode(const struct stat& node, const std::string& sysfsRoot) {
+    const std::string root = Resolved(sysfsRoot);
+    std::string path = Resolved(sysfsRoot + "/dev/char/" + std::to_string(major(node.st_rdev)) +
+                                ":" + std::to_string(minor(node.st_rdev)));
+    while (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0) {
+        path.erase(path.find_last_of('/'));
+        if (access((path + "/idVendor").c_str(), F_OK) == 0) return path;
+    }
+    return "";
+}
+
+}  // namespace
+
+UsblpDeviceFiles::UsblpDeviceFiles(std::string sysfsRoot, std::chrono::milliseconds writeTimeout)
+    : sysfsRoot_(std::move(sysfsRoot)), writeTimeout_(writeTimeout) {}
+
+FileHandle UsblpDeviceFiles::FailOpen(uint32_t code) {
+    lastError_ = code;
+    return InvalidFileHandle;
+}
+
+FileHandle UsblpDeviceFiles::OpenDevice(const UsbDeviceRecord& device) {
+    if (device.node.empty()) return FailOpen(ErrorCode::NotSupported);
+    // The open itself must not wait for the device; a device is never to become this process's
+    // controlling terminal.
+    UniqueFd fd(open(device.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.IsValid()) return FailOpen(LastErrnoCode());
+    // usblp already refuses a second open with EBUSY; the lock keeps the open exclusive on
+    // nodes whose driver does not.
+    if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return FailOpen(LastErrnoCode());
+    // The node was found by name, and the name may have passed to another printer since.
+    if (!IsListedDevice(fd.Get(), device)) return FailOpen(ErrorCode::DeviceNotConnected);
+    struct stat status {};
+    const int flags = fcntl(fd.Get(), F_GETFL);
+    // Opened without blocking, written with: see WriteAll.
+    if (fstat(fd.Get(), &status) != 0 || flags < 0 ||
+        fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return FailOpen(LastErrnoCode());
+    }
+    deviceNodes_[fd.Get()] = DeviceNode{device.node, status.st_rdev};
+    return fd.Release();
+}
+
+bool UsblpDeviceFiles::IsListedDevice(int fd, const UsbDeviceRecord& device) const {
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    const std::string usbDevice = UsbDeviceOfNode(status, sysfsRoot_);
+    UsbDeviceRecord actual;
+    return !usbDevice.empty() && ReadUsbDevice(usbDevice, "", &actual) &&
+           actual.vendorId == device.vendorId && actual.productId == device.productId &&
+           actual.busPort == device.busPort && actual.serial == device.serial;
+}
+
+bool UsblpDeviceFiles::Write(FileHandle handle, const void* bytes, uint32_t count,
+                             uint32_t* written) {
+    uint32_t done = 0;
+    int fd = -1;
+    const uint32_t error = ToFd(handle, &fd)
+                               ? WriteAll(fd, static_cast<const uint8_t*>(bytes), count, &done)
+                               : ErrorCode::InvalidHandle;
+    if (written != nullptr) *written = done;
+    if (error == ErrorCode::Success) return true;
+    lastError_ = error;
+    return false;
+}
+
+// usblp tells a failed transfer only to a blocking writer: a non-blocking write counts a piece
+// as written the moment it is queued, and a failure of that piece is lost. So the printer is
+// written in blocking mode, one transfer at a time, and a watchdog ends a wait without progress.
+uint32_t UsblpDeviceFiles::WriteAll(int fd, const uint8_t* bytes, uint32_t count,
+                                    uint32_t* written) {
+    WriteWatchdog watchdog(writeTimeout_);
+    if (!watchdog.IsArmed()) return LastErrnoCode();
+    while (*written < count) {
+        const ssize_t taken = write(fd, bytes + *written, count - *written);
+        if (taken > 0) {
+            *written += static_cast<uint32_t>(taken);
+            watchdog.Restart();
+            continue;
+        }
+        if (taken == 0) return ErrorCode::Success;  // a short count: the port's write fault
+        // Only the watchdog's signal can interrupt the write. The piece in flight may still be
+        // delivered, so it is never sent again.
+        if (errno == EINTR) return ErrorCode::Timeout;
+        return WriteErrorCode(fd, errno);
+    }
+    return ErrorCode::Success;
+}
+
+uint32_t UsblpDeviceFiles::WriteErrorCode(int fd, int errnoValue) const {
+    const auto node = deviceNodes_.find(fd);
+    if (errnoValue == EIO && node != deviceNodes_.end() && HasVanished(node->second)) {
+        return ErrorCode::DeviceNotConnected;
+    }
+    return ErrorCodeFromErrno(errnoValue);
+}
+
+// The node goes, or comes back for another device, when the kernel removes the printer.
+bool UsblpDeviceFiles::HasVanished(const DeviceNode& node) const {
+    const Clock::time_point giveUp = Clock::now() + std::min(writeTimeout_, unplugGrace);
+    for (;;) {
+        struct stat status {};
+        if (stat(node.path.c_str(), &status) != 0 || status.st_rdev != node.device) return true;
+        if (Clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Linux releases the descriptor whatever close() reports, EINTR included; only a descriptor
+// that was not open fails, so that the caller never closes a reused number a second time.
+bool UsblpDeviceFiles::Close(FileHandle handle) {
+    int fd = -1;
+    const bool closed = ToFd(handle, &fd) && (close(fd) == 0 || errno != EBADF);
+    deviceNodes_.erase(fd);
+    if (!closed) lastError_ = ErrorCode::InvalidHandle;
+    return closed;
+}
+
+}  // namespace orlup

@@ -1,0 +1,161 @@
+// Simulated printers behind the same seams as real ones.
+#include "platform/simulated/SimulatedPrinters.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "text/ErrorCodes.h"
+#include "update/FirmwareModel.h"
+
+namespace orlup {
+
+namespace {
+
+// Faster than the one piece per 10 ms that it is sent, as a real printer is.
+constexpr uint64_t BytesPerSecond = 1024 * 1024;
+
+UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number) {
+    UsbDeviceRecord record;
+    record.vendorId = model.vendorId;
+    record.productId = model.productId;
+    record.serial = std::string("SIM-") + model.fileNameTag;
+    record.busPort = "sim-" + std::to_string(number);
+    record.node = "simulated";
+    record.devicePath = "simulated:" + record.busPort;
+    record.description = std::string("Simulated ") + model.modelName;
+    return record;
+}
+
+uint64_t AnnouncedSize(const std::vector<uint8_t>& command) {
+    return uint64_t{command[4]} | uint64_t{command[5]} << 8 | uint64_t{command[6]} << 16 |
+           uint64_t{command[7]} << 24;
+}
+
+bool IsUpdateCommand(const std::vector<uint8_t>& command) {
+    const UpdateCommand expected = BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
+    return std::equal(expected.begin(), expected.end(), command.begin());
+}
+
+}  // namespace
+
+thread_local uint32_t SimulatedPrinters::lastError_ = 0;
+
+bool SimulatedPrinters::ParseTrouble(const std::string& word, Trouble* trouble) {
+    const std::pair<const char*, Trouble> words[] = {
+        {"", Trouble::None}, {"stall", Trouble::Stall}, {"unplug", Trouble::Unplug}};
+    for (const auto& [name, value] : words) {
+        if (word == name) {
+            *trouble = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+SimulatedPrinters::SimulatedPrinters(Trouble trouble, std::chrono::milliseconds writeTimeout)
+    : trouble_(trouble), writeTimeout_(writeTimeout) {
+    int number = 0;
+    for (const FirmwareModel& model : FirmwareModels) {
+        Printer printer;
+        printer.record = SimulatedRecord(model, ++number);
+        printers_.push_back(printer);
+    }
+}
+
+std::vector<UsbDeviceRecord> SimulatedPrinters::ListUsbDevices() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<UsbDeviceRecord> records;
+    for (const Printer& printer : printers_) {
+        if (printer.present) records.push_back(printer.record);
+    }
+    return records;
+}
+
+FileHandle SimulatedPrinters::OpenDevice(const UsbDeviceRecord& device) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = 0; i < printers_.size(); ++i) {
+        Printer& printer = printers_[i];
+        if (printer.record.devicePath != device.devicePath) continue;
+        if (!printer.present) break;
+        if (printer.open) {
+            Fail(ErrorCode::Busy);
+            return InvalidFileHandle;
+        }
+        printer.open = true;
+        printer.command.clear();
+        printer.announced = printer.received = 0;
+        return static_cast<FileHandle>(i + 1);
+    }
+    Fail(ErrorCode::FileNotFound);
+    return InvalidFileHandle;
+}
+
+bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t count,
+                              uint32_t* written) {
+    *written = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (handle < 1 || static_cast<std::size_t>(handle) > printers_.size() ||
+        !printers_[handle - 1].open) {
+        return Fail(ErrorCode::InvalidHandle);
+    }
+    Printer& printer = printers_[handle - 1];
+    if (!printer.present) return Fail(ErrorCode::DeviceNotConnected);
+    const bool halfWay = printer.announced > 0 && printer.received * 2 >= printer.announced;
+    if (halfWay && trouble_ == Trouble::Unplug) {
+        printer.present = false;
+        return Fail(ErrorCode::DeviceNotConnected);
+    }
+    if (halfWay && trouble_ == Trouble::Stall) {
+        lock.unlock();
+        std::this_thread::sleep_for(writeTimeout_);
+        return Fail(ErrorCode::Timeout);
+    }
+    const uint32_t error = Take(printer, static_cast<const uint8_t*>(bytes), count);
+    if (error != ErrorCode::Success) return Fail(error);
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000ull / BytesPerSecond));
+    *written = count;
+    return true;
+}
+
+// The command first, then the image; a printer that is told one size and sent another is a
+// printer left half flashed.
+uint32_t SimulatedPrinters::Take(Printer& printer, const uint8_t* bytes, uint32_t count) {
+    uint32_t used = 0;
+    while (printer.command.size() < UpdateCommandSize && used < count) {
+        printer.command.push_back(bytes[used++]);
+    }
+    if (printer.command.size() < UpdateCommandSize) return ErrorCode::Success;
+    if (!IsUpdateCommand(printer.command)) return ErrorCode::WriteFault;
+    printer.announced = AnnouncedSize(printer.command);
+    if (printer.received + (count - used) > printer.announced) return ErrorCode::WriteFault;
+    printer.received += count - used;
+    return ErrorCode::Success;
+}
+
+bool SimulatedPrinters::Close(FileHandle handle) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (handle < 1 || static_cast<std::size_t>(handle) > printers_.size() ||
+        !printers_[handle - 1].open) {
+        return Fail(ErrorCode::InvalidHandle);
+    }
+    printers_[handle - 1].open = false;
+    return true;
+}
+
+uint32_t SimulatedPrinters::LastError() const { return lastError_; }
+
+uint64_t SimulatedPrinters::Received(const std::string& serial) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const Printer& printer : printers_) {
+        if (printer.record.serial == serial) return printer.received;
+    }
+    return 0;
+}
+
+bool SimulatedPrinters::Fail(uint32_t code) {
+    lastError_ = code;
+    return false;
+}
+
+}  // namespace orlup

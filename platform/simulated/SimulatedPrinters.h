@@ -1,0 +1,60 @@
+// Simulated printers behind the same seams as real ones, so that anyone can watch a whole
+// update without hardware.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "usb/DeviceFileApi.h"
+#include "usb/UsbDevices.h"
+
+namespace orlup {
+
+class SimulatedPrinters : public UsbDeviceSource, public DeviceFileApi {
+public:
+    /// What the printer does half-way through an image.
+    enum class Trouble { None, Stall, Unplug };
+
+    /// "stall" or "unplug", or empty for none; false for any other word.
+    static bool ParseTrouble(const std::string& word, Trouble* trouble);
+
+    /// One Ilvaran and one Ilvaran-II. A stalled printer takes nothing more, and its write
+    /// fails with ErrorCode::Timeout after writeTimeout, as a real port's watchdog ends it.
+    explicit SimulatedPrinters(Trouble trouble = Trouble::None,
+                               std::chrono::milliseconds writeTimeout = std::chrono::seconds(10));
+
+    std::vector<UsbDeviceRecord> ListUsbDevices() override;
+    FileHandle OpenDevice(const UsbDeviceRecord& device) override;
+    /// Takes the update command and then at most the bytes it announced, at the printer's own
+    /// pace; anything else is refused with ErrorCode::WriteFault.
+    bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override;
+    bool Close(FileHandle handle) override;
+    uint32_t LastError() const override;
+
+    /// Image bytes the printer with that serial took since its last command.
+    uint64_t Received(const std::string& serial) const;
+
+private:
+    struct Printer {
+        UsbDeviceRecord record;
+        bool present = true;
+        bool open = false;
+        std::vector<uint8_t> command;
+        uint64_t announced = 0;
+        uint64_t received = 0;
+    };
+
+    bool Fail(uint32_t code);
+    uint32_t Take(Printer& printer, const uint8_t* bytes, uint32_t count);
+
+    Trouble trouble_;
+    std::chrono::milliseconds writeTimeout_;
+    mutable std::mutex mutex_;
+    std::vector<Printer> printers_;
+    static thread_local uint32_t lastError_;
+};
+
+}  // namespace orlup

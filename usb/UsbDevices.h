@@ -1,0 +1,40 @@
+// The present USB devices, as records the search matches and the platform opens again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orlup {
+
+struct UsbDeviceRecord {
+    /// Windows: the device interface path, which the port opens. Linux: the USB device's
+    /// sysfs folder.
+    std::string devicePath;
+    /// Windows: the friendly name, else the device description, else the device path.
+    /// Linux: the manufacturer and product strings.
+    std::string description;
+    /// 0 when the device's identifiers are unknown; no model has that vendor.
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    // What Linux knows the device by; empty on Windows.
+    std::string serial;   // as the device reports it, possibly empty
+    std::string busPort;  // the port chain, such as "1-1.2"
+    std::string node;     // the printer node, such as "/dev/usb/lp0"; empty without a driver
+};
+
+/// The search's matching rule: the device carries that vendor and product id.
+inline bool HasIds(const UsbDeviceRecord& device, int vendorId, int productId) {
+    return device.vendorId != 0 && device.vendorId == vendorId && device.productId == productId;
+}
+
+/// Lists the USB devices present; one implementation per platform.
+class UsbDeviceSource {
+public:
+    virtual ~UsbDeviceSource() = default;
+    /// The devices present now, in the platform's order; empty when none or when the listing
+    /// itself is unavailable.
+    virtual std::vector<UsbDeviceRecord> ListUsbDevices() = 0;
+};
+
+}  // namespace orlup
