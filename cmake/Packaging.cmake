@@ -32,7 +32,7 @@ configure_file(${PKG}/${ORLUP_ID}.metainfo.xml.in ${metainfo}.in @ONLY)
 # Reads the USB ids from the model table, so that the udev rule and the metainfo cannot drift
 # from what the program looks for.
 add_executable(orlup-device-matches ${PKG}/MakeDeviceMatches.cpp)
-target_link_libraries(orlup-device-matches PRIVATE orlup)
+target_link_libraries(orlup-device-matches PRIVATE orlup_platform)
 add_custom_command(OUTPUT ${PKG_OUT}/70-orlup.rules
     COMMAND orlup-device-matches udev-rules ${PKG_OUT}/70-orlup.rules
     DEPENDS orlup-device-matches VERBATIM)
