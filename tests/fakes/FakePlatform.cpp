@@ -126,7 +126,9 @@ bool FakePlatform::Close(FileHandle handle) {
     const auto file = open_.find(handle);
     if (file == open_.end()) return Fail(ErrorCode::InvalidHandle);
     if (file->second.isDevice) {
-        ++devices_.at(file->second.path).closes;
+        FakeDevice& device = devices_.at(file->second.path);
+        ++device.closes;
+        if (device.closeFails) return Fail(ErrorCode::InvalidHandle);
         Log("close device " + file->second.path);
     } else {
         // Closing leaves a code of its own behind, as a real close may.

@@ -28,6 +28,7 @@ struct FakeDevice {
     int failOpenCall = -1;  // 0-based open attempt that fails with failOpenError
     uint32_t failOpenError = 0;
     int closes = 0;
+    bool closeFails = false;  // every close fails and leaves the handle open
 };
 
 struct FakeImage {

@@ -57,6 +57,17 @@ TEST_F(PortListTest, PrintersThatCannotBeOpenedAreLeftOut) {
     EXPECT_EQ(none.skipped()[1].error, ErrorCode::AccessDenied);
 }
 
+// Linux releases a descriptor even when close fails; closing it again could hit another file.
+TEST_F(PortListTest, APortThatWillNotCloseIsLeftOutAndNotClosedAgain) {
+    files.Device(IlvaranA).closeFails = true;
+    {
+        PrinterPortList list(files, files);
+        EXPECT_EQ(list.Find(0x044E, 0x200A), 1);
+        EXPECT_EQ(list.ports()[0].devicePath(), IlvaranB);
+    }
+    EXPECT_EQ(files.Device(IlvaranA).closes, 1);
+}
+
 TEST_F(PortListTest, ClaimHandsOutFreePortsInOrderAndReleaseFreesThem) {
     PrinterPortList list(files, files);
     ASSERT_EQ(list.Find(0x044E, 0x200A), 2);
