@@ -18,8 +18,7 @@ wait_for() {
     tenths=$1
     shift
     until "$@" > /dev/null 2>&1; do
-        tenths=$((tenths - 1))
-        [ $tenths -gt 0 ] || return 1
+        [ $((tenths -= 1)) -gt 0 ] || return
         sleep 0.1
     done
 }
