@@ -9,160 +9,125 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <iostream>
-#include <sstream>
-#include <utility>
+#include <iterator>
 #include <vector>
 
-#include "ImageFiles.h"
+#include "GadgetPort.h"
+#include "TransferLog.h"
 
 namespace orlup::harness {
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+volatile std::sig_atomic_t stopRequested = 0;
 
-void OnStopSignal(int) { stopSignal = 1; }
+void OnStop(int) { stopRequested = 1; }
 
-int64_t MonotonicMs() {
+int64_t NowMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
 }
 
-std::string ErrorText(int error) {
-    if (error == 0) return "0";
-    return std::to_string(error) + " " + strerrorname_np(error);
+const char* ErrorName(int error) { return error == 0 ? "0" : strerrorname_np(error); }
+
+// The UDC file is written empty, as a pulled cable would leave it: 0, or the errno.
+int UnbindUdc(const std::string& path) {
+    const UniqueFd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!fd.IsValid()) return errno;
+    return write(fd.Get(), "\n", 1) == 1 ? 0 : errno;
 }
 
-// 0 on success, else the errno of the failed open or write.
-int WriteUdc(const std::string& path, const char* text) {
-    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
-    if (!fd.Valid()) return errno;
-    const ssize_t length = static_cast<ssize_t>(std::strlen(text));
-    return write(fd.Get(), text, static_cast<size_t>(length)) == length ? 0 : errno;
+class EmulatedPrinter {
+public:
+    EmulatedPrinter(const ServeOptions& options, GadgetPort& port, std::vector<uint8_t> image)
+        : options_(options), port_(port), log_(std::move(image)), buffer_(128 * 1024) {}
+
+    void Serve() {
+        const char* ending = Receive();
+        std::cout << log_.Report() << "ending=" << ending << "\ndrained=" << drained_
+                  << "\nerror=" << ErrorName(error_) << std::endl;
+    }
+
+private:
+    const char* Receive() {
+        for (;;) {
+            if (!options_.trouble.empty() && log_.Received() >= options_.troubleAfter) {
+                return options_.trouble == "stall" ? HoldStalled() : Unplug();
+            }
+            if (stopRequested) return ReadUntilIdle() ? "stopped" : "port-failed";
+            if (ReadOnce(50) < 0) return "port-failed";
+        }
+    }
+
+    // The host's write returns once the gadget holds the data, before this side has read it:
+    // read on until nothing has come for a while, so that none goes uncounted.
+    bool ReadUntilIdle() {
+        long count = 0;
+        while ((count = ReadOnce(300)) > 0) {
+        }
+        return count == 0;
+    }
+
+    // f_printer frees a half-read request at unbind without forgetting it, and frees it again
+    // at the next unbind: the guest's slab breaks. Never leave one behind.
+    const char* HoldStalled() {
+        const timespec nap{0, 50 * 1000000L};
+        while (!stopRequested) nanosleep(&nap, nullptr);
+        drained_ = port_.Drain(300);
+        return "stalled";
+    }
+
+    // Unbinding with the fd open is what a pulled cable does; the fd must be closed before
+    // anyone binds the UDC again, or closing it later corrupts the kernel's list.
+    const char* Unplug() {
+        error_ = UnbindUdc(options_.udc);
+        port_.Close();
+        return "unplugged";
+    }
+
+    // The buffer holds more than all of the gadget's queued requests (q_len 10 of 8 KiB), so
+    // every read takes whole requests; only a stall stops at exactly its byte count.
+    long ReadOnce(int timeoutMs) {
+        size_t limit = buffer_.size();
+        if (options_.trouble == "stall") {
+            limit = std::min<uint64_t>(limit, options_.troubleAfter - log_.Received());
+        }
+        const long count = port_.ReadSome(buffer_.data(), limit, timeoutMs);
+        if (count < 0) error_ = port_.Error();
+        if (count > 0) log_.Receive(buffer_.data(), static_cast<size_t>(count), NowMs());
+        return count;
+    }
+
+    const ServeOptions& options_;
+    GadgetPort& port_;
+    TransferLog log_;
+    std::vector<uint8_t> buffer_;
+    uint64_t drained_ = 0;
+    int error_ = 0;
+};
+
+int Fail(const std::string& what, int error) {
+    std::cerr << "printer-emulator: " << what << ": " << ErrorName(error) << "\n";
+    return 3;
 }
 
 }  // namespace
 
-bool StopRequested() { return stopSignal != 0; }
-
-void InstallStopHandler() {
+int ServePrinter(const ServeOptions& options) {
+    std::ifstream file(options.image, std::ios::binary);
+    if (!file) return Fail("cannot read " + options.image, errno);
+    std::vector<uint8_t> image{std::istreambuf_iterator<char>(file), {}};
+    GadgetPort port;
+    if (!port.Open(options.gadget)) return Fail("cannot open " + options.gadget, port.Error());
     struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
+    action.sa_handler = OnStop;
     sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
-EmulatedPrinter::EmulatedPrinter(ServeOptions options)
-    : options_(std::move(options)), log_({}), buffer_(ReadBufferSize), startMs_(MonotonicMs()) {}
-
-int EmulatedPrinter::Run() {
-    std::vector<uint8_t> image;
-    if (const int error = ReadWholeFile(options_.image, &image); error != 0) {
-        return Fail("cannot read " + options_.image, error);
-    }
-    log_ = TransferLog(std::move(image));
-    if (!port_.Open(options_.gadget, 10000)) {
-        return Fail("cannot open " + options_.gadget, port_.Error());
-    }
-    stale_ = port_.Drain(100);
-    if (const int error = WriteWholeFile(options_.ready, std::string("ready\n")); error != 0) {
-        return Fail("cannot write " + options_.ready, error);
-    }
-    const Ending ending = Receive();
-    // The host's write returns once the gadget holds the data, before this side has read
-    // it: keep reading a little so that nothing the host sent goes uncounted.
-    if (ending == Ending::Stopped) ReceiveUntilIdle(300);
-    // f_printer frees a half-read request at unbind without forgetting it, and frees it
-    // again at the next unbind: the guest's slab breaks. Never leave one behind.
-    if (ending == Ending::Stalled) drainedAfterStall_ = port_.Drain(300);
-    WriteReport(ending);
+    std::cout << "stale=" << port.Drain(100) << "\nready" << std::endl;
+    EmulatedPrinter(options, port, std::move(image)).Serve();
     return 0;
-}
-
-EmulatedPrinter::Ending EmulatedPrinter::Receive() {
-    for (;;) {
-        if (WatchdogExpired()) return Ending::Watchdog;
-        const uint64_t received = log_.Received();
-        if (options_.stallAfter && received >= *options_.stallAfter) return HoldStalled();
-        if (options_.unplugAfter && received >= *options_.unplugAfter) return Unplug();
-        if (StopRequested()) return Ending::Stopped;
-        if (!ReadOnce(50)) return Ending::PortFailed;
-    }
-}
-
-EmulatedPrinter::Ending EmulatedPrinter::HoldStalled() {
-    while (!StopRequested()) {
-        if (WatchdogExpired()) return Ending::Watchdog;
-        timespec delay{0, 50 * 1000000L};
-        nanosleep(&delay, nullptr);
-    }
-    return Ending::Stalled;
-}
-
-// Unbinding while the fd is open is what a pulled cable does; the fd must be closed before
-// anyone binds the UDC again, or closing it later corrupts the kernel's list. Reads never
-// stop inside a request here (see ReadLimit), so no half-read request outlives the unbind.
-EmulatedPrinter::Ending EmulatedPrinter::Unplug() {
-    unplugError_ = WriteUdc(options_.udc, "\n");
-    port_.Close();
-    return Ending::Unplugged;
-}
-
-void EmulatedPrinter::ReceiveUntilIdle(int idleMs) {
-    int64_t lastDataMs = NowMs();
-    while (NowMs() - lastDataMs < idleMs && !WatchdogExpired()) {
-        const uint64_t before = log_.Received();
-        if (!ReadOnce(20)) return;
-        if (log_.Received() != before) lastDataMs = NowMs();
-    }
-}
-
-bool EmulatedPrinter::ReadOnce(int timeoutMs) {
-    const long count = port_.ReadSome(buffer_.data(), ReadLimit(), timeoutMs);
-    if (count < 0) {
-        portError_ = port_.Error();
-        return false;
-    }
-    log_.Receive(buffer_.data(), static_cast<size_t>(count), NowMs());
-    return true;
-}
-
-// A stall hits at exactly its byte count. Otherwise the buffer holds more than all of the
-// gadget's queued requests, so that every read takes whole requests.
-size_t EmulatedPrinter::ReadLimit() const {
-    const uint64_t received = log_.Received();
-    if (options_.stallAfter && *options_.stallAfter > received) {
-        return static_cast<size_t>(
-            std::min<uint64_t>(buffer_.size(), *options_.stallAfter - received));
-    }
-    return buffer_.size();
-}
-
-bool EmulatedPrinter::WatchdogExpired() const {
-    return NowMs() > int64_t{options_.maxSeconds} * 1000;
-}
-
-int64_t EmulatedPrinter::NowMs() const { return MonotonicMs() - startMs_; }
-
-int EmulatedPrinter::Fail(const std::string& what, int error) {
-    std::cerr << "printer-emulator: " << what << ": " << ErrorText(error) << "\n";
-    WriteWholeFile(options_.report, "setupError=" + ErrorText(error) + "\n");
-    return 3;
-}
-
-void EmulatedPrinter::WriteReport(Ending ending) {
-    static const char* const endingNames[] = {"stopped", "stalled", "unplugged", "port-failed",
-                                              "watchdog"};
-    std::ostringstream out;
-    out << log_.Report() << "stale=" << stale_ << "\n"
-        << "ending=" << endingNames[static_cast<int>(ending)] << "\n"
-        << "drainedAfterStall=" << drainedAfterStall_ << "\n"
-        << "portError=" << ErrorText(portError_) << "\n"
-        << "unplugError=" << ErrorText(unplugError_) << "\n";
-    WriteWholeFile(options_.report, out.str());
 }
 
 }  // namespace orlup::harness

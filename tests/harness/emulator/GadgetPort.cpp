@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,69 +10,29 @@
 
 namespace orlup::harness {
 
-namespace {
-
-void SleepMs(int ms) {
-    timespec delay{ms / 1000, (ms % 1000) * 1000000L};
-    nanosleep(&delay, nullptr);
-}
-
-}  // namespace
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        fd_ = other.Release();
-    }
-    return *this;
-}
-
-int UniqueFd::Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::Reset() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-}
-
-bool GadgetPort::Open(const std::string& path, int timeoutMs) {
-    constexpr int RetryMs = 20;
-    for (int waited = 0;; waited += RetryMs) {
-        // Non-blocking: a blocking read on this node never wakes when the host goes away.
-        fd_ = UniqueFd(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-        if (fd_.Valid()) return true;
-        error_ = errno;
-        const bool notYet = error_ == ENODEV || error_ == ENOENT;
-        if (!notYet || waited >= timeoutMs) return false;
-        SleepMs(RetryMs);
-    }
+bool GadgetPort::Open(const std::string& path) {
+    // Non-blocking: a blocking read on this node never wakes when the host goes away.
+    fd_.Reset(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    error_ = fd_.IsValid() ? 0 : errno;
+    return fd_.IsValid();
 }
 
 long GadgetPort::ReadSome(uint8_t* buffer, size_t capacity, int timeoutMs) {
     pollfd entry{fd_.Get(), POLLIN, 0};
     const int ready = poll(&entry, 1, timeoutMs);
-    if (ready < 0) {
-        error_ = errno;
-        return error_ == EINTR ? 0 : -1;
-    }
-    if (ready == 0) return 0;
-    const ssize_t count = read(fd_.Get(), buffer, capacity);
+    const ssize_t count = ready > 0 ? read(fd_.Get(), buffer, capacity) : ready;
     if (count >= 0) return count;
     error_ = errno;
     return error_ == EAGAIN || error_ == EINTR ? 0 : -1;
 }
 
 uint64_t GadgetPort::Drain(int idleMs) {
-    std::vector<uint8_t> buffer(64 * 1024);
+    std::vector<uint8_t> buffer(128 * 1024);
     uint64_t total = 0;
-    for (;;) {
-        const long count = ReadSome(buffer.data(), buffer.size(), idleMs);
-        if (count <= 0) return total;
+    for (long count; (count = ReadSome(buffer.data(), buffer.size(), idleMs)) > 0;) {
         total += static_cast<uint64_t>(count);
     }
+    return total;
 }
 
 }  // namespace orlup::harness

@@ -5,33 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/linux/UniqueFd.h"
+
 namespace orlup::harness {
-
-/// Owns one file descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    int Release();
-    void Reset();
-
-private:
-    int fd_ = -1;
-};
 
 class GadgetPort {
 public:
-    /// Opens path, retrying while the host has not configured the device yet (the gadget
-    /// node refuses opens until then). False with Error() set when timeoutMs passed.
-    bool Open(const std::string& path, int timeoutMs);
+    /// The node refuses opens until the host has configured the device. False with Error()
+    /// set when the open failed.
+    bool Open(const std::string& path);
 
     /// Up to capacity bytes: the count, 0 when nothing came within timeoutMs, -1 on a
     /// failure with Error() set.

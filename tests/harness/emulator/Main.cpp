@@ -1,49 +1,65 @@
-// The printer emulator's entry point: serve one transfer, or write a test image.
-#include <cstring>
+// The guest's helper program: plays a printer, empties a gadget, or starts a program as a
+// terminal would.
+#include <unistd.h>
+
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "EmulatedPrinter.h"
 #include "GadgetPort.h"
-#include "ImageFiles.h"
-#include "Options.h"
 
 namespace {
 
-// Empties a gadget whose emulator may have died mid-read, before anyone unbinds it: a
-// half-read request at unbind breaks the guest's slab (see EmulatedPrinter). A gadget the
-// host has not configured opens with ENODEV and holds nothing.
-int DrainGadget(const std::string& gadget) {
+using orlup::harness::ServeOptions;
+
+const char* const Usage =
+    "usage: printer-emulator serve GADGET UDC IMAGE [stall|unplug BYTES]\n"
+    "       printer-emulator drain GADGET\n"
+    "       printer-emulator exec PROGRAM [ARGUMENT]...\n";
+
+bool ParseTrouble(const char* kind, const char* bytes, ServeOptions* options) {
+    char* end = nullptr;
+    options->trouble = kind;
+    options->troubleAfter = std::strtoull(bytes, &end, 10);
+    return (options->trouble == "stall" || options->trouble == "unplug") &&
+           std::isdigit(static_cast<unsigned char>(*bytes)) && *end == '\0';
+}
+
+// A gadget whose emulator died mid-read must be emptied before anyone unbinds it (see
+// EmulatedPrinter). One the host has not configured, or an emulator still holds, opens with
+// an error and is left alone.
+int DrainGadget(const char* gadget) {
     orlup::harness::GadgetPort port;
-    if (!port.Open(gadget, 0)) return 0;
-    std::cout << "drained " << port.Drain(100) << " bytes from " << gadget << "\n";
+    const uint64_t drained = port.Open(gadget) ? port.Drain(100) : 0;
+    if (drained > 0) std::cout << "drained " << drained << " bytes from " << gadget << "\n";
     return 0;
 }
 
-int MakeImage(const orlup::harness::MakeImageOptions& options) {
-    using namespace orlup::harness;
-    const int error = WriteWholeFile(options.path, PatternImage(options.size));
-    if (error != 0) {
-        std::cerr << "printer-emulator: cannot write " << options.path << ": "
-                  << std::strerror(error) << "\n";
-    }
-    return error == 0 ? 0 : 1;
+// A non-interactive shell starts every background job with SIGINT and SIGQUIT ignored, and a
+// program inherits that: undo it, so that a signal reaches the program as from a terminal.
+int ExecAsFromTerminal(char** argv) {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGQUIT, SIG_DFL);
+    execvp(argv[0], argv);
+    std::cerr << "printer-emulator: cannot run " << argv[0] << "\n";
+    return 127;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace orlup::harness;
-    Options options;
-    std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
-        std::cerr << "printer-emulator: " << error << "\n";
-        return 2;
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "serve" && (argc == 5 || argc == 7)) {
+        ServeOptions options{argv[2], argv[3], argv[4], "", 0};
+        if (argc == 5 || ParseTrouble(argv[5], argv[6], &options)) {
+            return orlup::harness::ServePrinter(options);
+        }
     }
-    if (options.mode == Options::Mode::MakeImage) {
-        return MakeImage(options.makeImage);
-    }
-    if (options.mode == Options::Mode::Drain) return DrainGadget(options.serve.gadget);
-    InstallStopHandler();
-    return EmulatedPrinter(options.serve).Run();
+    if (mode == "drain" && argc == 3) return DrainGadget(argv[2]);
+    if (mode == "exec" && argc > 2) return ExecAsFromTerminal(argv + 2);
+    std::cerr << Usage;
+    return 2;
 }

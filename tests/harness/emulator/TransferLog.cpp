@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
-#include <utility>
 
 namespace orlup::harness {
 
@@ -15,90 +15,79 @@ constexpr uint8_t CommandSuffix = 'C';
 
 }  // namespace
 
-TransferLog::TransferLog(std::vector<uint8_t> expectedImage)
-    : expected_(std::move(expectedImage)) {}
-
 void TransferLog::Receive(const uint8_t* bytes, size_t count, int64_t atMs) {
     if (count == 0) return;
-    if (lastChunkMs_ >= 0 && command_ == CommandState::Ok) {
-        maxGapMs_ = std::max(maxGapMs_, atMs - lastChunkMs_);
-    }
-    lastChunkMs_ = atMs;
-    ++chunks_;
-    const uint64_t payloadBefore = payload_;
-    for (size_t i = 0; i < count; ++i) {
-        if (header_.size() < CommandSize) {
-            TakeCommandByte(bytes[i]);
-            if (header_.size() == CommandSize) commandMs_ = atMs;
-        } else {
-            TakeAfterCommand(bytes[i], received_ + i - CommandSize);
+    stream_.insert(stream_.end(), bytes, bytes + count);
+    arrivals_.push_back({stream_.size(), atMs});
+}
+
+bool TransferLog::CommandOk() const {
+    return stream_.size() >= CommandSize &&
+           std::equal(std::begin(CommandPrefix), std::end(CommandPrefix), stream_.begin()) &&
+           stream_[CommandSize - 1] == CommandSuffix;
+}
+
+uint64_t TransferLog::Announced() const {
+    uint64_t size = 0;
+    for (size_t i = 0; CommandOk() && i < 4; ++i) size |= uint64_t{stream_[4 + i]} << (8 * i);
+    return size;
+}
+
+int64_t TransferLog::FirstMismatch(uint64_t payload) const {
+    for (uint64_t i = 0; i < payload; ++i) {
+        if (i >= expected_.size() || stream_[CommandSize + i] != expected_[i]) {
+            return static_cast<int64_t>(i);
         }
     }
-    received_ += count;
-    if (payload_ != payloadBefore) lastPayloadMs_ = atMs;
+    return -1;
 }
 
-void TransferLog::TakeCommandByte(uint8_t byte) {
-    header_.push_back(byte);
-    command_ = CheckCommand();
-    if (command_ == CommandState::Ok) {
-        announced_ = uint64_t{header_[4]} | uint64_t{header_[5]} << 8 | uint64_t{header_[6]} << 16 |
-                     uint64_t{header_[7]} << 24;
+// When the first byteCount bytes had all come; -1 if they never did.
+int64_t TransferLog::ArrivalOf(uint64_t byteCount) const {
+    const auto found = std::find_if(arrivals_.begin(), arrivals_.end(),
+                                    [byteCount](const Arrival& a) { return a.end >= byteCount; });
+    return found == arrivals_.end() ? -1 : found->atMs;
+}
+
+// Only pauses after the command count: before it, the host was still finding the printer.
+int64_t TransferLog::MaxGapMs() const {
+    int64_t gap = 0;
+    for (size_t i = 1; i < arrivals_.size(); ++i) {
+        if (arrivals_[i - 1].end < CommandSize) continue;
+        gap = std::max(gap, arrivals_[i].atMs - arrivals_[i - 1].atMs);
     }
-}
-
-// Anything after a bad command, or past the announced size, is what a real printer would
-// have taken as print data: count it as extra.
-void TransferLog::TakeAfterCommand(uint8_t byte, uint64_t index) {
-    if (command_ != CommandState::Ok || index >= announced_) {
-        ++extra_;
-        return;
-    }
-    ++payload_;
-    const bool differs = index >= expected_.size() || expected_[index] != byte;
-    if (differs && firstMismatch_ < 0) firstMismatch_ = static_cast<int64_t>(index);
-}
-
-TransferLog::CommandState TransferLog::CheckCommand() const {
-    for (size_t i = 0; i < header_.size(); ++i) {
-        if (i < sizeof(CommandPrefix) && header_[i] != CommandPrefix[i]) return CommandState::Bad;
-        if (i == CommandSize - 1 && header_[i] != CommandSuffix) return CommandState::Bad;
-    }
-    return header_.size() < CommandSize ? CommandState::Short : CommandState::Ok;
-}
-
-bool TransferLog::ImageMatches() const {
-    return command_ == CommandState::Ok && announced_ == expected_.size() &&
-           payload_ == expected_.size() && firstMismatch_ < 0 && extra_ == 0;
+    return gap;
 }
 
 std::string TransferLog::HeaderHex() const {
     std::string hex;
     char pair[3];
-    for (uint8_t byte : header_) {
-        std::snprintf(pair, sizeof(pair), "%02x", byte);
+    for (size_t i = 0; i < std::min(stream_.size(), CommandSize); ++i) {
+        std::snprintf(pair, sizeof(pair), "%02x", stream_[i]);
         hex += pair;
     }
     return hex.empty() ? "-" : hex;
 }
 
+// A real printer takes anything after a bad command, or past the announced size, as print
+// data: that is "extra", never image.
 std::string TransferLog::Report() const {
-    static const char* const commandNames[] = {"none", "short", "ok", "bad"};
-    const int64_t payloadMs = lastPayloadMs_ >= 0 ? lastPayloadMs_ - commandMs_ : 0;
+    const uint64_t body = stream_.size() > CommandSize ? stream_.size() - CommandSize : 0;
+    const uint64_t payload = std::min(body, Announced());
+    const int64_t firstMismatch = FirstMismatch(payload);
+    const bool match = CommandOk() && Announced() == expected_.size() && body == expected_.size() &&
+                       firstMismatch < 0;
+    const int64_t payloadMs =
+        payload > 0 ? ArrivalOf(CommandSize + payload) - ArrivalOf(CommandSize) : 0;
+    const char* command = stream_.size() < CommandSize ? "short" : CommandOk() ? "ok" : "bad";
     std::ostringstream out;
-    out << "received=" << received_ << "\n"
-        << "command=" << commandNames[static_cast<int>(command_)] << "\n"
-        << "header=" << HeaderHex() << "\n"
-        << "announced=" << announced_ << "\n"
-        << "expected=" << expected_.size() << "\n"
-        << "payload=" << payload_ << "\n"
-        << "firstMismatch=" << firstMismatch_ << "\n"
-        << "extra=" << extra_ << "\n"
-        << "match=" << (ImageMatches() ? "yes" : "no") << "\n"
-        << "chunks=" << chunks_ << "\n"
-        << "payloadMs=" << payloadMs << "\n"
-        << "pace=" << (payloadMs > 0 ? payload_ * 1000 / payloadMs : 0) << "\n"
-        << "maxGapMs=" << maxGapMs_ << "\n";
+    out << "received=" << stream_.size() << "\ncommand=" << command << "\nheader=" << HeaderHex()
+        << "\nannounced=" << Announced() << "\nexpected=" << expected_.size()
+        << "\npayload=" << payload << "\nextra=" << body - payload
+        << "\nfirstMismatch=" << firstMismatch << "\nmatch=" << (match ? "yes" : "no")
+        << "\nchunks=" << arrivals_.size()
+        << "\npace=" << (payloadMs > 0 ? payload * 1000 / static_cast<uint64_t>(payloadMs) : 0)
+        << "\nmaxGapMs=" << MaxGapMs() << "\n";
     return out.str();
 }
 

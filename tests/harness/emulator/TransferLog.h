@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orlup::harness {
@@ -12,38 +13,33 @@ class TransferLog {
 public:
     static constexpr size_t CommandSize = 9;
 
-    explicit TransferLog(std::vector<uint8_t> expectedImage);
+    explicit TransferLog(std::vector<uint8_t> expectedImage)
+        : expected_(std::move(expectedImage)) {}
 
     /// Takes the bytes of one read from the gadget, as they arrived at atMs.
     void Receive(const uint8_t* bytes, size_t count, int64_t atMs);
 
-    uint64_t Received() const { return received_; }
+    uint64_t Received() const { return stream_.size(); }
 
-    /// key=value lines, one fact a line, for the guest's checks to grep.
+    /// key=value lines, one fact a line, for the guest's checks to read.
     std::string Report() const;
 
 private:
-    enum class CommandState { None, Short, Ok, Bad };
+    struct Arrival {
+        uint64_t end;
+        int64_t atMs;
+    };
 
-    void TakeCommandByte(uint8_t byte);
-    void TakeAfterCommand(uint8_t byte, uint64_t index);
-    CommandState CheckCommand() const;
-    bool ImageMatches() const;
+    bool CommandOk() const;
+    uint64_t Announced() const;
+    int64_t FirstMismatch(uint64_t payload) const;
+    int64_t ArrivalOf(uint64_t byteCount) const;
+    int64_t MaxGapMs() const;
     std::string HeaderHex() const;
 
     std::vector<uint8_t> expected_;
-    std::vector<uint8_t> header_;
-    CommandState command_ = CommandState::None;
-    uint64_t announced_ = 0;
-    uint64_t received_ = 0;
-    uint64_t payload_ = 0;
-    uint64_t extra_ = 0;
-    int64_t firstMismatch_ = -1;
-    uint64_t chunks_ = 0;
-    int64_t commandMs_ = -1;
-    int64_t lastPayloadMs_ = -1;
-    int64_t lastChunkMs_ = -1;
-    int64_t maxGapMs_ = 0;
+    std::vector<uint8_t> stream_;
+    std::vector<Arrival> arrivals_;
 };
 
 }  // namespace orlup::harness
