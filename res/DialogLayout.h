@@ -75,6 +75,7 @@ struct DialogTemplate {
 };
 
 // The tables and texts of res/DialogTemplates.def.
+// clang-format off
 #define ORLUP_CONTROL(name, id, kind, text, x, y, width, height, style) \
     constexpr const char* name##Text = text;
 #define ORLUP_STRING(id, name, text) constexpr const char* name = text;
@@ -94,6 +95,7 @@ struct DialogTemplate {
         id, caption, width, height, style, exStyle, fontName, points, name##Controls,          \
         sizeof(name##Controls) / sizeof(name##Controls[0])};
 #include "DialogTemplates.def"
+// clang-format on
 
 // The About box's second line under its earlier name.
 constexpr const char* AboutSecondLine = AboutSecondLineText;
