@@ -7,6 +7,8 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <numeric>
@@ -108,6 +110,24 @@ TEST_F(DialogTest, ClosingDuringATransferEndsAtOnceAndReleasesThePort) {
     EXPECT_TRUE(dialog->HasFineTimer());  // given back with the dialog
     dialog.reset();
     EXPECT_EQ(0, files.OpenHandles());
+}
+
+// A benchmark, not a test: the pace over 1 MiB at the real period, against the 1024 bytes per
+// 10 ms a printer expects. --gtest_also_run_disabled_tests --gtest_filter=*Pace*
+TEST_F(DialogTest, DISABLED_PaceOverOneMebibyte) {
+    files.AddImage(ImagePath).bytes.resize(1024 * 1024);
+    files.AddDevice("printer-SN1");
+    double seconds = 0;
+    RunDialog([&] {
+        const auto start = std::chrono::steady_clock::now();
+        StartTransfer(ImagePath);
+        EXPECT_TRUE(Eventually([&] { return FindDialog(pid, "Orlup"); }, 60000));
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(FlashTexts::Completion, Box().text);
+        PostMessageA(mainWindow, WM_COMMAND, IDCANCEL, 0);
+    });
+    printf("1 MiB in %.2f s: %.0f bytes/s, %.1f %% of 102400\n", seconds, 1048576 / seconds,
+           1048576 / seconds / 1024);
 }
 
 // A printer that takes the update command, then nothing more.
