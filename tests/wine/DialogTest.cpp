@@ -27,22 +27,6 @@ namespace {
 
 constexpr const char* ImagePath = "C:\\flash\\0493v2.hex";
 
-TEST_F(DialogTest, MessageBoxesFollowTheConvention) {
-    RunDialog([&] {
-        PostMessageA(mainWindow, WM_SYSCHAR, 'u', 0);  // Alt+U without a path
-        const MessageBoxView box = Box(false);
-        EXPECT_EQ(FlashTexts::EmptyPath, box.text) << "no box captioned " << app.appName();
-        EXPECT_EQ("Orlup", app.appName());
-        EXPECT_TRUE(box.exclamation);
-        EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
-        EXPECT_EQ(mainWindow, GetWindow(box.box, GW_OWNER));
-        EXPECT_FALSE(IsWindowEnabled(mainWindow));
-        PostMessageA(box.box, WM_KEYDOWN, VK_RETURN, 0);
-        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(mainWindow); }));
-        PostMessageA(mainWindow, WM_COMMAND, IDCANCEL, 0);
-    });
-}
-
 TEST_F(DialogTest, SystemMenuEndsWithTheAboutItemOfCommands0x10To0x1F) {
     EXPECT_EQ(IDCANCEL, RunDialog([&] {
                   HMENU menu = GetSystemMenu(mainWindow, FALSE);
@@ -65,7 +49,7 @@ TEST_F(DialogTest, SystemMenuEndsWithTheAboutItemOfCommands0x10To0x1F) {
               }));
 }
 
-TEST_F(DialogTest, TransferGoesOnInTheAboutBoxAndTheButtonsFollowIt) {
+TEST_F(DialogTest, TransferGoesOnInTheAboutBoxAndEndsInAMessageBoxAsAnyOther) {
     std::vector<uint8_t> image(300 * 1024);
     std::iota(image.begin(), image.end(), uint8_t{7});
     files.AddImage(ImagePath).bytes = image;
@@ -81,8 +65,12 @@ TEST_F(DialogTest, TransferGoesOnInTheAboutBoxAndTheButtonsFollowIt) {
         const LRESULT before = progress();
         EXPECT_TRUE(Eventually([&] { return progress() > before; }));
         PostClick(about, IDOK);
-        const MessageBoxView box = Box(false);
+        const MessageBoxView box = Box(false);  // as every box: the program's name as caption,
         EXPECT_EQ(FlashTexts::Completion, box.text);
+        EXPECT_TRUE(box.exclamation);  // the exclamation icon, one OK button, modal
+        EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
+        EXPECT_EQ(mainWindow, GetWindow(box.box, GW_OWNER));
+        EXPECT_FALSE(IsWindowEnabled(mainWindow));
         // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
         EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }));
         EXPECT_EQ(100, progress());
