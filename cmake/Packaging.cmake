@@ -1,3 +1,19 @@
+# Windows: the portable ZIP of Orlup.exe, its help page and the licence, which F1 finds beside
+# the program. Linux: the Debian package, below.
+if(WIN32)
+    install(TARGETS Orlup RUNTIME DESTINATION .)
+    install(FILES ${PROJECT_SOURCE_DIR}/res/orlup-help.html ${PROJECT_SOURCE_DIR}/LICENSE
+            DESTINATION .)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_NAME Orlup)
+    set(CPACK_PACKAGE_VENDOR "The Orlup developers")
+    set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+    set(CPACK_PACKAGE_FILE_NAME Orlup-${PROJECT_VERSION}-win64)
+    set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+    include(CPack)
+    return()
+endif()
+
 # The Debian package: the files a desktop install needs beside the two executables, made at
 # build time from their single sources, and CPack's DEB generator.
 set(PKG ${PROJECT_SOURCE_DIR}/packaging)

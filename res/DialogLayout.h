@@ -42,7 +42,8 @@ constexpr uint32_t MaximizeBox = 0x00010000;
 constexpr uint32_t AppWindow = 0x00040000;  // extended style: a taskbar button
 }  // namespace Style
 
-// Window classes of the controls, as the template names them.
+// Window classes of the controls, as the template names them; a control of kind Button has the
+// class ButtonClass, and so on.
 constexpr const char* ButtonClass = "button";
 constexpr const char* EditClass = "edit";
 constexpr const char* StaticClass = "static";
@@ -73,53 +74,31 @@ struct DialogTemplate {
     std::size_t controlCount;
 };
 
-constexpr const char* InstructionText =
-    "Change the rotary switch to position 4, and re-power the printer before beginning this "
-    "update";
-
-// Template order is also the z-order from the top and the tab order.
-inline constexpr ControlTemplate UpdaterControls[] = {
-    {IdOk, ButtonClass, "E&xit", 217, 98, 50, 14, 0x50010001},
-    {IDC_UPDATE_FLASH, ButtonClass, "&Update Flash", 17, 65, 67, 15, 0x50010000},
-    {IDC_IMAGE_PATH, EditClass, "", 95, 39, 126, 14, 0x50810080},
-    {IDC_SELECT_FILE, ButtonClass, "Select File", 17, 39, 67, 14, 0x50010000},
-    {IDC_PROGRESS, ProgressClass, "Progress1", 95, 66, 160, 14, 0x50800000},
-    {IdStatic, ButtonClass, "Update Ilvaran Firmware", 7, 4, 260, 87, 0x50000007},
-    {IdStatic, StaticClass, InstructionText, 14, 16, 232, 17, 0x50020000},
-};
-
+// The tables and texts of res/DialogTemplates.def.
 // clang-format off
-inline constexpr DialogTemplate UpdaterTemplate = {
-    IDD_UPDATER, "Ilvaran Printer Firmware Updater",
-    274, 118,                   // size
-    0x90C800C0, 0x00040000,     // style, extended style
-    "MS Sans Serif", 8,
-    UpdaterControls, sizeof(UpdaterControls) / sizeof(UpdaterControls[0]),
-};
+#define ORLUP_CONTROL(name, id, kind, text, x, y, width, height, style) \
+    constexpr const char* name##Text = text;
+#define ORLUP_STRING(id, name, text) constexpr const char* name = text;
+#include "DialogTemplates.def"
+
+#define ORLUP_DIALOG(name, id, kind, caption, width, height, style, exStyle, fontName, points) \
+    inline constexpr ControlTemplate name##Controls[] = {
+#define ORLUP_CONTROL(name, id, kind, text, x, y, width, height, style) \
+    {id, kind##Class, text, x, y, width, height, style},
+#define ORLUP_ICON(icon, x, y, width, height, style) \
+    {IdStatic, StaticClass, "", x, y, width, height, style},
+#define ORLUP_END_DIALOG(name) };
+#include "DialogTemplates.def"
+
+#define ORLUP_DIALOG(name, id, kind, caption, width, height, style, exStyle, fontName, points) \
+    inline constexpr DialogTemplate name##Template = {                                        \
+        id, caption, width, height, style, exStyle, fontName, points, name##Controls,          \
+        sizeof(name##Controls) / sizeof(name##Controls[0])};
+#include "DialogTemplates.def"
 // clang-format on
 
-constexpr const char* AboutVersionText = "Orlup Version " ORLUP_VERSION;
-constexpr const char* AboutSecondLine = "Ilvaran firmware loader";
-
-inline constexpr ControlTemplate AboutControls[] = {
-    {IdStatic, StaticClass, "", 11, 17, 20, 20, 0x50000003},  // shows icon IDI_ORLUP
-    {IdStatic, StaticClass, AboutVersionText, 40, 10, 119, 8, 0x50020080},
-    {IdStatic, StaticClass, AboutSecondLine, 40, 25, 140, 8, 0x50020000},
-    {IdOk, ButtonClass, "OK", 178, 7, 50, 14, 0x50030001},
-};
-
-// clang-format off
-inline constexpr DialogTemplate AboutTemplate = {
-    IDD_ABOUT, "About Orlup",
-    235, 55,
-    0x80C800C0, 0,
-    "MS Sans Serif", 8,
-    AboutControls, sizeof(AboutControls) / sizeof(AboutControls[0]),
-};
-// clang-format on
-
-/// String IDS_ABOUT_ITEM: the menu item that opens the About box with command IDM_ABOUT.
-constexpr const char* AboutItemText = "&About Orlup...";
+// The About box's second line under its earlier name.
+constexpr const char* AboutSecondLine = AboutSecondLineText;
 
 // The file-open dialog of "Select File".
 constexpr const char* FileDialogTitle = "Select Flash File";

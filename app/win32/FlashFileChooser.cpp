@@ -1,7 +1,6 @@
 // The file-open dialog of "Select File", asked through GetOpenFileNameA.
 #include "app/win32/FlashFileChooser.h"
 
-#include "platform/windows/LastBackslash.h"
 #include "res/resource.h"
 
 namespace orlup {
@@ -42,11 +41,6 @@ std::optional<std::string> FlashFileChooser::Choose(HWND owner, HINSTANCE module
     // A path that does not fit the buffer makes the dialog fail, which counts as Cancel.
     if (!openFileDialog(&request)) return std::nullopt;
     return std::string(path);
-}
-
-std::string FolderOf(const std::string& path) {
-    const char* cut = LastBackslash(path);
-    return cut == nullptr ? path : std::string(path.c_str(), cut);
 }
 
 }  // namespace orlup

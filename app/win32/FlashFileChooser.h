@@ -28,8 +28,4 @@ public:
                                              const OpenFileDialog& openFileDialog);
 };
 
-/// The path cut at its last backslash, double-byte characters aware: the folder, without a
-/// trailing backslash ("C:" for a file in a drive's root folder).
-std::string FolderOf(const std::string& path);
-
 }  // namespace orlup

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/win32/AboutDialog.h"
+#include "platform/windows/LastBackslash.h"
 #include "res/resource.h"
 
 namespace orlup {
@@ -18,8 +19,7 @@ POINT MinimisedIconPosition(const RECT& client, int iconWidth, int iconHeight) {
     return POINT{(width - iconWidth + 1) / 2, (height - iconHeight + 1) / 2};
 }
 
-UpdaterDialog::UpdaterDialog(WinApp& app, const FlashSystem& system,
-                             OpenFileDialog openFileDialog)
+UpdaterDialog::UpdaterDialog(WinApp& app, const FlashSystem& system, OpenFileDialog openFileDialog)
     : Dialog(app, IDD_UPDATER),
       icon_(LoadIconA(app.module(), MAKEINTRESOURCEA(IDI_ORLUP))),
       openFileDialog_(std::move(openFileDialog)),
@@ -128,10 +128,15 @@ void UpdaterDialog::SetProgress(uint32_t position) {
 }
 
 uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
-    return static_cast<uint32_t>(::SetTimer(hwnd(), id, periodMs, nullptr));
+    const auto timerId = static_cast<uint32_t>(::SetTimer(hwnd(), id, periodMs, nullptr));
+    if (timerId != 0 && !fineTimer_) fineTimer_.emplace();
+    return timerId;
 }
 
-void UpdaterDialog::KillTimer(uint32_t id) { ::KillTimer(hwnd(), id); }
+void UpdaterDialog::KillTimer(uint32_t id) {
+    ::KillTimer(hwnd(), id);
+    fineTimer_.reset();
+}
 
 void UpdaterDialog::EnableButtons(bool enable) {
     EnableWindow(GetDlgItem(hwnd(), IDC_SELECT_FILE), enable);

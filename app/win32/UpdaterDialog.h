@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "app/win32/Dialog.h"
 #include "app/win32/FlashFileChooser.h"
+#include "app/win32/TimerResolution.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {
@@ -22,6 +24,8 @@ public:
     const std::string& imagePath() const { return imagePath_; }
     HICON icon() const { return icon_; }
     const FlashUpdate& flashUpdate() const { return update_; }
+    /// The system timer runs at 1 ms: from the start of the transfer's timer until it stops.
+    bool HasFineTimer() const { return fineTimer_.has_value(); }
 
     // The services the flash update asks of its window.
     std::string TakeImagePath() override;
@@ -46,6 +50,7 @@ private:
     std::string imagePath_;
     HICON icon_;
     OpenFileDialog openFileDialog_;
+    std::optional<TimerResolution> fineTimer_;
     FlashUpdate update_;
 };
 

@@ -2,6 +2,7 @@
 #include "app/win32/WinApp.h"
 
 #include "app/win32/Dialog.h"
+#include "platform/windows/LastBackslash.h"
 #include "res/resource.h"
 
 namespace orlup {
@@ -9,6 +10,8 @@ namespace orlup {
 namespace {
 // The help viewer's context for a dialog is its template number in this range.
 constexpr ULONG_PTR DialogHelpContextBase = 0x20000;
+// The HTML help page that ships beside the executable.
+constexpr const char* HelpPageName = "orlup-help.html";
 
 std::string CutAtLastDot(const std::string& path) {
     const std::size_t dot = path.rfind('.');
@@ -28,15 +31,11 @@ std::string AppNameFromModulePath(const std::string& modulePath) {
     return separator == std::string::npos ? stem : stem.substr(separator + 1);
 }
 
-std::string HelpFileFromModulePath(const std::string& modulePath) {
-    return CutAtLastDot(modulePath) + ".HLP";
-}
-
-WinApp::WinApp() : module_(GetModuleHandleA(nullptr)), helpViewer_(&::WinHelpA) {
-    const std::string modulePath = ModulePath();
-    appName_ = AppNameFromModulePath(modulePath);
-    helpFilePath_ = HelpFileFromModulePath(modulePath);
-}
+WinApp::WinApp(const std::string& modulePath)
+    : module_(GetModuleHandleA(nullptr)),
+      appName_(AppNameFromModulePath(modulePath)),
+      helpFilePath_(CutAtLastDot(modulePath) + ".HLP"),
+      helpPagePath_(FolderOf(modulePath) + "\\" + HelpPageName) {}
 
 int WinApp::Run() {
     // The modal dialog inside InitInstance is the whole program; InitInstance returns false,
@@ -56,10 +55,23 @@ void WinApp::DoMessageBox(const std::string& text) const {
 }
 
 void WinApp::OnHelp(int templateId) const {
+    if (OpenHelpFile(templateId) || OpenHelpPage()) return;
+    DoMessageBox(layout::HelpFailedText);
+}
+
+bool WinApp::OpenHelpFile(int templateId) const {
+    // Windows has shipped no WinHelp viewer since Vista: only a help file that is there is worth
+    // handing to it.
+    if (GetFileAttributesA(helpFilePath_.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     const ULONG_PTR context = DialogHelpContextBase + static_cast<ULONG_PTR>(templateId);
-    if (!helpViewer_(mainWindow(), helpFilePath_.c_str(), HELP_CONTEXT, context)) {
-        DoMessageBox(orlup::layout::HelpFailedText);
-    }
+    return launchers_.winHelp(mainWindow(), helpFilePath_.c_str(), HELP_CONTEXT, context) != FALSE;
+}
+
+bool WinApp::OpenHelpPage() const {
+    const HINSTANCE result = launchers_.shellExecute(mainWindow(), "open", helpPagePath_.c_str(),
+                                                     nullptr, nullptr, SW_SHOWNORMAL);
+    // The result is an error code of 32 or less, or anything above for success.
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 }  // namespace orlup

@@ -1,7 +1,11 @@
 // The application object's services shared by the dialogs: names, main window, message box, help.
 #pragma once
 
+// The shell's header builds on windows.h.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <functional>
 #include <string>
@@ -10,14 +14,24 @@ namespace orlup {
 
 class Dialog;
 
+/// The full path of the running executable.
+std::string ModulePath();
+
 /// Stands in for the application framework's application object.
 class WinApp {
 public:
-    /// WinHelpA's own shape, so that tests can stand in for the help viewer.
-    using HelpViewer = std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)>;
+    /// WinHelpA and ShellExecuteA, which start the help viewers, so that tests can stand in.
+    struct HelpLaunchers {
+        std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)> winHelp = &::WinHelpA;
+        std::function<HINSTANCE(HWND, const char*, const char*, const char*, const char*, INT)>
+            shellExecute = &::ShellExecuteA;
+    };
 
-    /// Records the running module and derives the application name and the help file from it.
-    WinApp();
+    /// Records the running module and derives the application name and the help files from
+    /// its path.
+    WinApp() : WinApp(ModulePath()) {}
+    /// As if the program ran from modulePath.
+    explicit WinApp(const std::string& modulePath);
     virtual ~WinApp() = default;
     WinApp(const WinApp&) = delete;
     WinApp& operator=(const WinApp&) = delete;
@@ -30,8 +44,6 @@ public:
     HINSTANCE module() const { return module_; }
     /// The executable's file name without extension: the caption of every message box.
     const std::string& appName() const { return appName_; }
-    /// The executable's path with the extension ".HLP".
-    const std::string& helpFilePath() const { return helpFilePath_; }
 
     /// The dialog that owns message boxes and modal dialogs; none once its window is gone.
     void SetMainDialog(const Dialog* dialog) { mainDialog_ = dialog; }
@@ -41,25 +53,24 @@ public:
     /// the pop-up last active above it.
     void DoMessageBox(const std::string& text) const;
 
-    /// Asks the help viewer for the context of a dialog template; says so when it cannot.
+    /// The help file named after the executable, with the context of a dialog template, when
+    /// there is one; else the HTML help page beside the executable. Says so when neither opens.
     void OnHelp(int templateId) const;
-    void SetHelpViewer(HelpViewer viewer) { helpViewer_ = std::move(viewer); }
+    void SetHelpLaunchers(HelpLaunchers launchers) { launchers_ = std::move(launchers); }
 
 private:
+    bool OpenHelpFile(int templateId) const;
+    bool OpenHelpPage() const;
+
     HINSTANCE module_;
     std::string appName_;
     std::string helpFilePath_;
+    std::string helpPagePath_;
     const Dialog* mainDialog_ = nullptr;
-    HelpViewer helpViewer_;
+    HelpLaunchers launchers_;
 };
 
 /// The module's full path cut at its last ".", then the part after the last "\", "/" or ":".
 std::string AppNameFromModulePath(const std::string& modulePath);
-
-/// The module's full path with its extension replaced by ".HLP".
-std::string HelpFileFromModulePath(const std::string& modulePath);
-
-/// The full path of the running executable.
-std::string ModulePath();
 
 }  // namespace orlup

@@ -17,4 +17,11 @@ inline const char* LastBackslash(const std::string& path) {
     return last;
 }
 
+/// The path cut at its last backslash: the folder, without a trailing backslash ("C:" for a
+/// file in a drive's root folder).
+inline std::string FolderOf(const std::string& path) {
+    const char* cut = LastBackslash(path);
+    return cut == nullptr ? path : std::string(path.c_str(), cut);
+}
+
 }  // namespace orlup

@@ -3,61 +3,59 @@
 
 #include <windows.h>
 
+#include "platform/windows/UniqueHandle.h"
+#include "platform/windows/WriteWatchdog.h"
+
 namespace orlup {
 namespace {
 
 HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 FileHandle FromHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
 
-/// Closes a handle that is not handed out, unless Release() says it was.
-class HandleGuard {
-public:
-    explicit HandleGuard(HANDLE handle) : handle_(handle) {}
-    ~HandleGuard() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    HandleGuard(const HandleGuard&) = delete;
-    HandleGuard& operator=(const HandleGuard&) = delete;
-    HANDLE Release() {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
-
 }  // namespace
 
+WindowsFileApi::WindowsFileApi(std::chrono::milliseconds writeLimit) : writeLimit_(writeLimit) {}
+
 FileHandle WindowsFileApi::OpenDevice(const UsbDeviceRecord& device) {
-    HANDLE handle = CreateFileA(device.devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(device.devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) lastError_ = GetLastError();
     return FromHandle(handle);
 }
 
 FileHandle WindowsFileApi::OpenImage(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         lastError_ = GetLastError();
         return InvalidFileHandle;
     }
-    HandleGuard guard(handle);
+    UniqueHandle image(handle);
     // A pipe or a device would feed the printer whatever it produces, or block the
     // user-interface thread on a read: only a file on a disk is an image.
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
+    if (GetFileType(image.Get()) != FILE_TYPE_DISK) {
         lastError_ = ERROR_ACCESS_DENIED;
         return InvalidFileHandle;
     }
-    return FromHandle(guard.Release());
+    return FromHandle(image.Release());
 }
 
 bool WindowsFileApi::Write(FileHandle handle, const void* bytes, uint32_t count,
                            uint32_t* written) {
+    WriteWatchdog watchdog(writeLimit_);
+    if (!watchdog.IsArmed()) {
+        lastError_ = watchdog.error();
+        return false;
+    }
     DWORD done = 0;
-    if (!WriteFile(ToHandle(handle), bytes, count, &done, nullptr)) return Fail();
+    if (!WriteFile(ToHandle(handle), bytes, count, &done, nullptr)) {
+        const DWORD error = GetLastError();
+        // Nothing else cancels this thread's I/O. Part of the piece may have reached the
+        // printer, so the transfer cannot go on.
+        lastError_ =
+            error == ERROR_OPERATION_ABORTED && watchdog.HasFired() ? ERROR_TIMEOUT : error;
+        return false;
+    }
     *written = done;
     return true;
 }

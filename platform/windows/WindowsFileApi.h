@@ -1,6 +1,8 @@
 // The kernel file calls of Windows behind both file seams: printer ports and flash images.
 #pragma once
 
+#include <chrono>
+
 #include "update/ImageFileApi.h"
 #include "usb/DeviceFileApi.h"
 
@@ -8,6 +10,9 @@ namespace orlup {
 
 class WindowsFileApi : public DeviceFileApi, public ImageFileApi {
 public:
+    /// A printer write that has not completed after writeLimit fails with ERROR_TIMEOUT.
+    explicit WindowsFileApi(std::chrono::milliseconds writeLimit = std::chrono::seconds(10));
+
     /// CreateFileA of the device interface path with share mode 0: a printer that another
     /// program holds fails to open, which is how the search leaves busy printers out.
     FileHandle OpenDevice(const UsbDeviceRecord& device) override;
@@ -21,6 +26,7 @@ public:
 private:
     bool Fail();
 
+    std::chrono::milliseconds writeLimit_;
     uint32_t lastError_ = 0;
 };
 

@@ -1,0 +1,41 @@
+// Ends a synchronous write that makes no progress: WriteFile to a printer that stops taking data
+// never returns by itself, and it runs on the thread of the dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/windows/UniqueHandle.h"
+
+namespace orlup {
+
+/// While it lives, a synchronous write of the thread that made it is cancelled once the limit
+/// has passed, and again every few milliseconds in case the first came just before the write
+/// began. The cancelled write fails with ERROR_OPERATION_ABORTED.
+class WriteWatchdog {
+public:
+    explicit WriteWatchdog(std::chrono::milliseconds limit);
+    /// Waits for a cancellation under way: none reaches the thread once this returns.
+    ~WriteWatchdog();
+    WriteWatchdog(const WriteWatchdog&) = delete;
+    WriteWatchdog& operator=(const WriteWatchdog&) = delete;
+
+    /// False when the watchdog could not be set up; error() tells why.
+    bool IsArmed() const { return timer_ != nullptr; }
+    uint32_t error() const { return error_; }
+    /// The limit has passed: a write that failed as cancelled was cancelled by the watchdog.
+    bool HasFired() const { return fired_; }
+
+private:
+    static void CALLBACK OnExpiry(void* context, BOOLEAN);
+
+    UniqueHandle writer_;
+    HANDLE timer_ = nullptr;
+    std::atomic<bool> fired_{false};
+    uint32_t error_ = 0;
+};
+
+}  // namespace orlup
