@@ -1,0 +1,10 @@
+// A broken property aborts, so that libFuzzer keeps the input that broke it.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                                    \
+    ((condition) ? (void)0                                                                       \
+                 : (std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition), \
+                    std::abort()))
