@@ -33,7 +33,7 @@ struct Layout {
 
 // 1-4 hex digits, then nothing but blanks and line breaks up to a NUL, as ids may be written.
 std::optional<uint16_t> HexIdIn(const std::string& raw) {
-    const std::string text = raw.substr(0, raw.find('\0'));
+    const std::string text = raw.c_str();
     const std::size_t digits =
         std::min(text.find_first_not_of("0123456789abcdefABCDEF"), text.size());
     if (digits == 0 || digits > 4 ||
@@ -65,12 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(read == (vendor && product));
     if (!read) return 0;
     FUZZ_CHECK(record.vendorId == *vendor && record.productId == *product);
-    FUZZ_CHECK(raw[2].compare(0, record.serial.size(), record.serial) == 0);
+    FUZZ_CHECK(StartsWith(raw[2], record.serial));
     if (record.node.empty()) return 0;
 
     // <devRoot>/<DEVNAME as the uevent gave it>, never leaving devRoot.
     const std::string root = sysfs.devRoot() + "/";
-    FUZZ_CHECK(record.node.compare(0, root.size(), root) == 0);
+    FUZZ_CHECK(StartsWith(record.node, root));
     const std::string name = record.node.substr(root.size());
     FUZZ_CHECK(!name.empty() && name.front() != '/' &&
                uevent.find("DEVNAME=" + name) != std::string::npos);
