@@ -69,9 +69,12 @@ bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* 
     const std::size_t vendorAt = sizeof PathStart - 1;
     const std::size_t productAt = vendorAt + 4 + sizeof ProductStart - 1;
     uint16_t vendor = 0, product = 0;
+    // The vendor id is parsed before "&pid_" is looked for behind it: a path that ends inside
+    // the vendor id has no position there, and compare would throw.
     if (devicePath.compare(0, vendorAt, PathStart) != 0 ||
+        !ParseId(devicePath, vendorAt, &vendor) ||
         devicePath.compare(vendorAt + 4, sizeof ProductStart - 1, ProductStart) != 0 ||
-        !ParseId(devicePath, vendorAt, &vendor) || !ParseId(devicePath, productAt, &product)) {
+        !ParseId(devicePath, productAt, &product)) {
         return false;
     }
     *vendorId = vendor;

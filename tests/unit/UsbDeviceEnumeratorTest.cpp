@@ -168,6 +168,7 @@ TEST(DevicePathIdsTest, OnlyTheExactLowerCasePrefixCarriesIds) {
         {"\\\\?\\USB#VID_044E&PID_200A#X", false},
         {"\\\\?\\usb#vid_044E&pid_200a", false},
         {"\\\\?\\usb#vid_044e&pid_200", false},
+        {"\\\\?\\usb#vid_04", false},
         {"\\\\?\\usb#vid_044e_pid_200a", false},
         {"\\\\.\\usb#vid_044e&pid_200a", false},
     };

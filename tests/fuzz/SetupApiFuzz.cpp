@@ -1,0 +1,125 @@
+// The Windows device listing against a scripted Setup API that reports any detail size, writes
+// paths and properties unterminated or cut at the buffer's end, and ends the enumeration
+// anywhere.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "fuzz/FuzzCheck.h"
+#include "usb/UsbDeviceEnumerator.h"
+
+using namespace orlup;
+
+namespace {
+
+constexpr std::size_t pathAt = offsetof(DeviceInterfaceDetailData, devicePath);
+
+struct Interface {
+    std::string path, friendlyName, deviceDesc;
+    uint8_t failures;  // bit 0: the detail, 1: the friendly name, 2: the description
+    uint32_t reportedSize = 0;
+};
+
+struct Script {
+    std::vector<Interface> interfaces;
+    std::vector<uint32_t> detailed;  // the interfaces whose detail was handed out, in order
+    int setsOpen = 0, loaded = 0;
+} script;
+
+DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t) {
+    return ++script.setsOpen, &script;
+}
+
+int EnumInterfaces(DeviceInfoSet, DevInfoData*, const Guid*, uint32_t index,
+                   DeviceInterfaceData* data) {
+    data->reserved = index;
+    return index < script.interfaces.size();
+}
+
+// A service writes no further than the size it is given, but need not terminate what it writes.
+int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailData* detail,
+              uint32_t detailSize, uint32_t* requiredSize, DevInfoData* device) {
+    const Interface& entry = script.interfaces.at(data->reserved);
+    if (requiredSize != nullptr) *requiredSize = entry.reportedSize;
+    if (detail == nullptr || (entry.failures & 1) != 0) return 0;
+    // Never more room than the service asked for (a size no path needs is refused before).
+    FUZZ_CHECK(detailSize > pathAt &&
+               detailSize <= std::max(entry.reportedSize, uint32_t{sizeof *detail}));
+    std::memcpy(detail->devicePath, entry.path.c_str(),
+                std::min(detailSize - pathAt, entry.path.size() + 1));
+    script.detailed.push_back(device->devInst = static_cast<uint32_t>(data->reserved));
+    return 1;
+}
+
+int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*, uint8_t* buffer,
+                uint32_t bufferSize, uint32_t*) {
+    const Interface& entry = script.interfaces.at(device->devInst);
+    const bool friendly = property == SpdrpFriendlyName;
+    const std::string& value = friendly ? entry.friendlyName : entry.deviceDesc;
+    // What fits, terminated or not; a failing call may have scribbled in the buffer too.
+    std::memcpy(buffer, value.c_str(), std::min<std::size_t>(bufferSize, value.size() + 1));
+    return (entry.failures & (friendly ? 2 : 4)) == 0;
+}
+
+int DestroyList(DeviceInfoSet) { return --script.setsOpen, 1; }
+
+const std::map<std::string, ProcAddress> entryPoints = {
+    {"SetupDiGetClassDevsA", reinterpret_cast<ProcAddress>(&GetClassDevs)},
+    {"SetupDiEnumDeviceInterfaces", reinterpret_cast<ProcAddress>(&EnumInterfaces)},
+    {"SetupDiGetDeviceInterfaceDetailA", reinterpret_cast<ProcAddress>(&GetDetail)},
+    {"SetupDiGetDeviceRegistryPropertyA", reinterpret_cast<ProcAddress>(&GetProperty)},
+    {"SetupDiDestroyDeviceInfoList", reinterpret_cast<ProcAddress>(&DestroyList)}};
+
+class ScriptedLibraries : public LibraryApi {
+public:
+    ModuleHandle LoadLibraryA(const char*) override { return ++script.loaded, &script; }
+    ProcAddress GetProcAddress(ModuleHandle, const char* name) override {
+        return entryPoints.at(name);
+    }
+    void FreeLibrary(ModuleHandle) override { --script.loaded; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    script = Script{};
+    const int count = input.ConsumeIntegralInRange(0, 8);  // where the enumeration ends
+    for (int i = 0; i < count; ++i) {
+        Interface entry{input.ConsumeRandomLengthString(), input.ConsumeRandomLengthString(),
+                        input.ConsumeRandomLengthString(), input.ConsumeIntegral<uint8_t>()};
+        // The true size, or off by any amount: 0, tiny, huge, short of the path, near 2^32.
+        entry.reportedSize = static_cast<uint32_t>(pathAt + entry.path.size() + 1) +
+                             input.ConsumeIntegral<uint32_t>();
+        script.interfaces.push_back(entry);
+    }
+    ScriptedLibraries libraries;
+    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, libraries);
+    enumerator.Enumerate();
+    const std::vector<UsbDeviceRecord>& records = enumerator.records();
+    FUZZ_CHECK(script.loaded == 0 && script.setsOpen == 0);
+    FUZZ_CHECK(records.size() == script.detailed.size());
+
+    static const std::regex idRule(R"(\\\\\?\\usb#vid_([0-9a-f]{4})&pid_([0-9a-f]{4}))");
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const UsbDeviceRecord& record = records[i];
+        const Interface& entry = script.interfaces[script.detailed[i]];
+        // Only what the service wrote, or less.
+        FUZZ_CHECK(StartsWith(entry.path, record.devicePath) && record.description.size() < 256);
+        FUZZ_CHECK(StartsWith(entry.friendlyName, record.description) ||
+                   StartsWith(entry.deviceDesc, record.description) ||
+                   StartsWith(record.devicePath, record.description));
+        std::smatch ids;
+        const std::string start = record.devicePath.substr(0, 25);
+        const bool matched = std::regex_match(start, ids, idRule);
+        FUZZ_CHECK(record.vendorId == (matched ? std::stoul(ids[1], nullptr, 16) : 0) &&
+                   record.productId == (matched ? std::stoul(ids[2], nullptr, 16) : 0));
+    }
+    return 0;
+}
