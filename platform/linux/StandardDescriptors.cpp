@@ -1,0 +1,45 @@
+// Descriptors 0-2 belong to the terminal and nothing else, whatever state the program starts in.
+#include "platform/linux/StandardDescriptors.h"
+
+#include <fcntl.h>
+#include <signal.h>
+
+#include <cerrno>
+
+namespace orlup {
+
+namespace {
+
+constexpr int FirstFreeDescriptor = 3;
+
+// Without /dev/null (a bare chroot) the root folder still holds the number: a descriptor
+// opened for its path alone reads and writes nothing.
+void FillDescriptor(int fd) {
+    int opened = open("/dev/null", O_RDWR);
+    if (opened < 0) opened = open("/", O_PATH);
+    if (opened >= 0 && opened != fd) {
+        dup2(opened, fd);
+        close(opened);
+    }
+}
+
+}  // namespace
+
+void EnsureStandardDescriptors() {
+    // In order, so that each open takes the lowest free number: the one being filled.
+    for (int fd = 0; fd < FirstFreeDescriptor; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) FillDescriptor(fd);
+    }
+    signal(SIGPIPE, SIG_IGN);
+}
+
+UniqueFd AboveStandardDescriptors(UniqueFd fd) {
+    if (!fd.IsValid() || fd.Get() >= FirstFreeDescriptor) return fd;
+    UniqueFd moved(fcntl(fd.Get(), F_DUPFD_CLOEXEC, FirstFreeDescriptor));
+    const int savedErrno = errno;
+    fd.Reset();
+    errno = savedErrno;
+    return moved;
+}
+
+}  // namespace orlup
