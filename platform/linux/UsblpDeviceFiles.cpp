@@ -7,12 +7,15 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <thread>
 
 #include "platform/linux/LinuxErrors.h"
+#include "platform/linux/StandardDescriptors.h"
+#include "platform/linux/SysfsFiles.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/WriteWatchdog.h"
@@ -33,17 +36,23 @@ std::string Resolved(const std::string& path) {
     return realpath(path.c_str(), resolved) != nullptr ? resolved : "";
 }
 
-// /sys/dev/char/M:m leads to the class device, below the interface, below the USB device:
-// the first folder up from there with a vendor id.
+std::string Parent(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
+
+// /sys/dev/char/M:m of a usblp node leads to <device>/<device>:C.I/usbmisc/lpN; anything else,
+// even another driver's node below the same printer, is not the port that was listed.
 std::string UsbDeviceOfNode(const struct stat& node, const std::string& sysfsRoot) {
     const std::string root = Resolved(sysfsRoot);
-    std::string path = Resolved(sysfsRoot + "/dev/char/" + std::to_string(major(node.st_rdev)) +
-                                ":" + std::to_string(minor(node.st_rdev)));
-    while (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0) {
-        path.erase(path.find_last_of('/'));
-        if (access((path + "/idVendor").c_str(), F_OK) == 0) return path;
-    }
-    return "";
+    const std::string classDevice =
+        Resolved(sysfsRoot + "/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
+                 std::to_string(minor(node.st_rdev)));
+    if (root.empty() || classDevice.compare(0, root.size() + 1, root + "/") != 0) return "";
+    const std::string classFolder = Parent(classDevice);
+    const std::string interface = Parent(classFolder);
+    const std::string device = Parent(interface);
+    const bool isUsblpNode = BaseName(classDevice).compare(0, 2, "lp") == 0 &&
+                             BaseName(classFolder) == "usbmisc" &&
+                             BaseName(interface).rfind(BaseName(device) + ":", 0) == 0;
+    return isUsblpNode ? device : "";
 }
 
 }  // namespace
@@ -58,30 +67,37 @@ FileHandle UsblpDeviceFiles::FailOpen(uint32_t code) {
 
 FileHandle UsblpDeviceFiles::OpenDevice(const UsbDeviceRecord& device) {
     if (device.node.empty()) return FailOpen(ErrorCode::NotSupported);
+    // Proven before the open too: opening some other device can have effects of its own.
+    struct stat listed {};
+    if (stat(device.node.c_str(), &listed) != 0) return FailOpen(LastErrnoCode());
+    if (!IsListedDevice(listed, device)) return FailOpen(ErrorCode::DeviceNotConnected);
     // The open itself must not wait for the device; a device is never to become this process's
     // controlling terminal.
-    UniqueFd fd(open(device.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd = AboveStandardDescriptors(
+        UniqueFd(open(device.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)));
     if (!fd.IsValid()) return FailOpen(LastErrnoCode());
     // usblp already refuses a second open with EBUSY; the lock keeps the open exclusive on
     // nodes whose driver does not.
     if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return FailOpen(LastErrnoCode());
     // The node was found by name, and the name may have passed to another printer since.
-    if (!IsListedDevice(fd.Get(), device)) return FailOpen(ErrorCode::DeviceNotConnected);
-    struct stat status {};
-    const int flags = fcntl(fd.Get(), F_GETFL);
+    struct stat opened {};
+    if (fstat(fd.Get(), &opened) != 0) return FailOpen(LastErrnoCode());
+    if (opened.st_rdev != listed.st_rdev || !IsListedDevice(opened, device)) {
+        return FailOpen(ErrorCode::DeviceNotConnected);
+    }
     // Opened without blocking, written with: see WriteAll.
-    if (fstat(fd.Get(), &status) != 0 || flags < 0 ||
-        fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int flags = fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return FailOpen(LastErrnoCode());
     }
-    deviceNodes_[fd.Get()] = DeviceNode{device.node, status.st_rdev};
+    deviceNodes_[fd.Get()] = DeviceNode{device.node, opened.st_rdev};
     return fd.Release();
 }
 
-bool UsblpDeviceFiles::IsListedDevice(int fd, const UsbDeviceRecord& device) const {
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) return false;
-    const std::string usbDevice = UsbDeviceOfNode(status, sysfsRoot_);
+bool UsblpDeviceFiles::IsListedDevice(const struct stat& node,
+                                      const UsbDeviceRecord& device) const {
+    if (!S_ISCHR(node.st_mode)) return false;
+    const std::string usbDevice = UsbDeviceOfNode(node, sysfsRoot_);
     UsbDeviceRecord actual;
     return !usbDevice.empty() && ReadUsbDevice(usbDevice, "", &actual) &&
            actual.vendorId == device.vendorId && actual.productId == device.productId &&
