@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/linux/Interruption.h"
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsFiles.h"
@@ -28,6 +29,9 @@ namespace {
 // An unplugged printer first fails its writes with EIO and only later with ENODEV, once the
 // kernel has taken the device away; waiting this long at most tells the two causes apart.
 constexpr std::chrono::milliseconds unplugGrace{2000};
+
+// USBLP_BUF_SIZE: usblp sends a write in pieces of this size and counts only whole ones.
+constexpr uint32_t usblpPieceSize = 8192;
 
 uint32_t LastErrnoCode() { return ErrorCodeFromErrno(errno); }
 
@@ -119,23 +123,50 @@ bool UsblpDeviceFiles::Write(FileHandle handle, const void* bytes, uint32_t coun
 
 // usblp tells a failed transfer only to a blocking writer: a non-blocking write counts a piece
 // as written the moment it is queued, and a failure of that piece is lost. So the printer is
-// written in blocking mode, one transfer at a time, and a watchdog ends a wait without progress.
+// written in blocking mode under a watchdog that ends a wait without progress.
+//
+// How usblp (drivers/usb/class/usblp.c) answers a blocking write, and why a write cut short by a
+// signal ends the transfer:
+// - usblp_write waits in usblp_wwait until the previous piece is done; then, for each piece of
+//   at most USBLP_BUF_SIZE, it submits the piece, waits in usblp_wwait until the printer has
+//   taken it and only then counts it. A failed piece fails the call with EIO when it is the
+//   call's first; after whole pieces the call returns their count and the failure goes unsaid.
+// - usblp_wwait gives up with EINTR as soon as a signal is pending, before it looks whether the
+//   piece is done. Cut short before the submission, nothing was sent; after it, the piece stays
+//   queued ("left dangling") and may well still reach the printer, yet the call counts it as
+//   unwritten. Both are the same EINTR, and once the piece is done nothing tells them apart.
+// - A write of zero bytes waits (usblp_wwait) for a queued piece and returns 0, but never says
+//   whether that piece arrived; no call does (poll only tells whether one is still queued).
+// So after EINTR no continuation is sound: the piece sent again may arrive twice, skipped it may
+// be missing. Hence: WriteWatchdog lets only its own timer and the signals that end or stop the
+// program reach a write, and holds back all others until the piece is done; each call carries
+// at most one usblp piece, so that a failure is that piece's own; and any EINTR ends the
+// transfer without sending the piece again: ErrorCode::Timeout for the watchdog's timer,
+// ErrorCode::OperationAborted for an interruption, a SIGSTOP (which nothing can hold back) or
+// a debugger.
 uint32_t UsblpDeviceFiles::WriteAll(int fd, const uint8_t* bytes, uint32_t count,
                                     uint32_t* written) {
     WriteWatchdog watchdog(writeTimeout_);
     if (!watchdog.IsArmed()) return LastErrnoCode();
     while (*written < count) {
-        const ssize_t taken = write(fd, bytes + *written, count - *written);
+        if (InterruptSignal() != 0) return ErrorCode::OperationAborted;
+        const uint32_t piece = std::min(count - *written, usblpPieceSize);
+        const ssize_t taken = write(fd, bytes + *written, piece);
+        const int writeErrno = errno;
         if (taken > 0) {
             *written += static_cast<uint32_t>(taken);
-            watchdog.Restart();
-            continue;
+            // A whole piece came in time, whenever the timer fired; part of one was all that
+            // went before the call stopped, and the next call tells why.
+            if (taken == static_cast<ssize_t>(piece) || !watchdog.HasFired()) {
+                watchdog.Restart();
+                continue;
+            }
         }
+        if (InterruptSignal() != 0) return ErrorCode::OperationAborted;
+        if (watchdog.HasFired()) return ErrorCode::Timeout;
         if (taken == 0) return ErrorCode::Success;  // a short count: the port's write fault
-        // Only the watchdog's signal can interrupt the write. The piece in flight may still be
-        // delivered, so it is never sent again.
-        if (errno == EINTR) return ErrorCode::Timeout;
-        return WriteErrorCode(fd, errno);
+        if (writeErrno == EINTR) return ErrorCode::OperationAborted;
+        return WriteErrorCode(fd, writeErrno);
     }
     return ErrorCode::Success;
 }
@@ -154,7 +185,7 @@ bool UsblpDeviceFiles::HasVanished(const DeviceNode& node) const {
     for (;;) {
         struct stat status {};
         if (stat(node.path.c_str(), &status) != 0 || status.st_rdev != node.device) return true;
-        if (Clock::now() >= giveUp) return false;
+        if (Clock::now() >= giveUp || InterruptSignal() != 0) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

@@ -28,7 +28,8 @@ public:
     FileHandle OpenDevice(const UsbDeviceRecord& device) override;
     /// Writes every byte, each transfer confirmed by the device, or fails; it fails with
     /// ErrorCode::Timeout when the device takes nothing for the write timeout, since usblp
-    /// itself never gives up.
+    /// itself never gives up, and with ErrorCode::OperationAborted at once when an interruption
+    /// was requested (Interruption.h) or a stop cut the write short.
     bool Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) override;
     bool Close(FileHandle handle) override;
     uint32_t LastError() const override { return lastError_; }

@@ -1,0 +1,38 @@
+// Ctrl-C and termination requests as a request to stop, which every printer write obeys at once.
+#include "platform/linux/Interruption.h"
+
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/linux/WriteWatchdog.h"
+
+namespace orlup {
+
+namespace {
+
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read and written in a signal handler");
+
+void OnInterruption(int signalNumber) {
+    const int savedErrno = errno;
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signalNumber);
+    // Set before the writes are woken, so that none of them can miss it.
+    InterruptWrites();
+    errno = savedErrno;
+}
+
+}  // namespace
+
+bool InstallInterruptionHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnInterruption;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+int InterruptSignal() { return interruptSignal.load(); }
+
+}  // namespace orlup
