@@ -1,10 +1,12 @@
 // Ctrl-C and termination requests as a request to stop, which every printer write obeys at once.
 #include "platform/linux/Interruption.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
 #include <cerrno>
+#include <initializer_list>
 
 #include "platform/linux/WriteWatchdog.h"
 
@@ -30,7 +32,15 @@ bool InstallInterruptionHandlers() {
     struct sigaction action {};
     action.sa_handler = OnInterruption;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+    sigset_t wanted;
+    sigemptyset(&wanted);
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        // Whatever the parent left: a shell starts a background job with SIGINT ignored, and
+        // an inherited mask would swallow the signal, yet a stop must always be possible.
+        if (sigaction(signalNumber, &action, nullptr) != 0) return false;
+        sigaddset(&wanted, signalNumber);
+    }
+    return pthread_sigmask(SIG_UNBLOCK, &wanted, nullptr) == 0;
 }
 
 int InterruptSignal() { return interruptSignal.load(); }

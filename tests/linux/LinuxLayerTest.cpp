@@ -225,6 +225,10 @@ TEST_F(UsblpTest, AStalledWriteEndsAtItsTimeoutOrAtOnceWhenInterrupted) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = fork();
         if (child == 0) {
+            sigset_t inherited;  // as a parent may leave it
+            sigemptyset(&inherited);
+            sigaddset(&inherited, SIGINT);
+            pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
             InstallInterruptionHandlers();
             UsblpDeviceFiles files = Files(interrupt ? 5s : 200ms);
             const FileHandle handle = files.OpenDevice(printer);
