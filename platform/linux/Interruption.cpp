@@ -30,8 +30,7 @@ void OnInterruption(int signalNumber) {
 
 bool InstallInterruptionHandlers() {
     struct sigaction action {};
-    action.sa_handler = OnInterruption;
-    sigemptyset(&action.sa_mask);
+    action.sa_handler = OnInterruption;  // and an empty mask, as value-initialised
     sigset_t wanted;
     sigemptyset(&wanted);
     for (const int signalNumber : {SIGINT, SIGTERM}) {

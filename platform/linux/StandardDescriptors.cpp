@@ -12,23 +12,18 @@ namespace {
 
 constexpr int FirstFreeDescriptor = 3;
 
-// Without /dev/null (a bare chroot) the root folder still holds the number: a descriptor
-// opened for its path alone reads and writes nothing.
-void FillDescriptor(int fd) {
-    int opened = open("/dev/null", O_RDWR);
-    if (opened < 0) opened = open("/", O_PATH);
-    if (opened >= 0 && opened != fd) {
-        dup2(opened, fd);
-        close(opened);
-    }
+// The lowest free number is the one being filled. Without /dev/null (a bare chroot) the root
+// folder still holds the number: a descriptor opened for its path alone reads and writes nothing.
+void FillLowestDescriptor() {
+    if (open("/dev/null", O_RDWR) < 0) open("/", O_PATH);
 }
 
 }  // namespace
 
 void EnsureStandardDescriptors() {
-    // In order, so that each open takes the lowest free number: the one being filled.
+    // In order, so that each one filled is the lowest free.
     for (int fd = 0; fd < FirstFreeDescriptor; ++fd) {
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) FillDescriptor(fd);
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) FillLowestDescriptor();
     }
     signal(SIGPIPE, SIG_IGN);
 }

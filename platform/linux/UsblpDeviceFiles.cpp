@@ -45,11 +45,9 @@ std::string Parent(const std::string& path) { return path.substr(0, path.find_la
 // /sys/dev/char/M:m of a usblp node leads to <device>/<device>:C.I/usbmisc/lpN; anything else,
 // even another driver's node below the same printer, is not the port that was listed.
 std::string UsbDeviceOfNode(const struct stat& node, const std::string& sysfsRoot) {
-    const std::string root = Resolved(sysfsRoot);
     const std::string classDevice =
         Resolved(sysfsRoot + "/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
                  std::to_string(minor(node.st_rdev)));
-    if (root.empty() || classDevice.compare(0, root.size() + 1, root + "/") != 0) return "";
     const std::string classFolder = Parent(classDevice);
     const std::string interface = Parent(classFolder);
     const std::string device = Parent(interface);

@@ -39,14 +39,14 @@ bool InstallHandler() {
     static const bool installed = [] {
         struct sigaction action {};
         action.sa_sigaction = OnWatchdogSignal;
-        action.sa_flags = SA_SIGINFO;
-        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO;  // and an empty mask, as value-initialised
         return sigaction(WatchdogSignal(), &action, nullptr) == 0;
     }();
     return installed;
 }
 
-// Everything that neither ends nor stops the program, nor reports a fault.
+// Everything that neither ends nor stops the program, nor reports a fault; the watchdog's own
+// signal is let through separately.
 sigset_t HeldSignals() {
     sigset_t held;
     sigfillset(&held);
@@ -54,7 +54,6 @@ sigset_t HeldSignals() {
                        SIGSYS, SIGABRT}) {
         sigdelset(&held, passed);
     }
-    sigdelset(&held, WatchdogSignal());
     return held;
 }
 
@@ -63,18 +62,17 @@ itimerspec Expiry(std::chrono::nanoseconds timeout) {
     itimerspec spec{};
     spec.it_value.tv_sec = seconds.count();
     spec.it_value.tv_nsec = std::chrono::nanoseconds(timeout - seconds).count();
-    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
     spec.it_interval.tv_nsec = std::chrono::nanoseconds(RepeatInterval).count();
     return spec;
 }
 
-int TakeSlot(timer_t timer) {
+std::atomic<std::intptr_t>* TakeSlot(timer_t timer) {
     const std::intptr_t value = reinterpret_cast<std::intptr_t>(timer) + 1;
-    for (int slot = 0; slot < TimerSlots; ++slot) {
+    for (std::atomic<std::intptr_t>& slot : liveTimers) {
         std::intptr_t free = 0;
-        if (liveTimers[slot].compare_exchange_strong(free, value)) return slot;
+        if (slot.compare_exchange_strong(free, value)) return &slot;
     }
-    return -1;
+    return nullptr;
 }
 
 }  // namespace
@@ -105,7 +103,7 @@ WriteWatchdog::~WriteWatchdog() {
     const int savedErrno = errno;
     // Out of the list before the timer goes: InterruptWrites at worst sets a timer that is
     // gone, which fails harmlessly, since the kernel does not hand the id out again soon.
-    if (slot_ >= 0) liveTimers[slot_].store(0);
+    if (slot_ != nullptr) slot_->store(0);
     if (created_) timer_delete(timer_);
     pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
     errno = savedErrno;

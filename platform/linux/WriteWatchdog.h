@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace orlup {
 
@@ -19,6 +21,7 @@ namespace orlup {
 /// sleep.
 class WriteWatchdog {
 public:
+    /// timeout must be above zero.
     explicit WriteWatchdog(std::chrono::milliseconds timeout);
     ~WriteWatchdog();
     WriteWatchdog(const WriteWatchdog&) = delete;
@@ -35,7 +38,7 @@ public:
 private:
     std::chrono::milliseconds timeout_;
     timer_t timer_{};
-    int slot_ = -1;
+    std::atomic<std::intptr_t>* slot_ = nullptr;  // in the list InterruptWrites reaches
     bool created_ = false;
     bool armed_ = false;
     sigset_t savedMask_{};

@@ -65,8 +65,10 @@ TEST(LinuxErrorsTest, ErrnoBecomesTheCodeTheCoreAndTheListingTellApart) {
     EXPECT_EQ(ErrorText(ErrnoCodeBit | EHOSTDOWN),
               "The system reported the error EHOSTDOWN. (0x20000070)");
     EXPECT_EQ(ErrorText(0x1234), "Unknown error (0x1234)");
-    char tiny[8];
-    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, tiny, sizeof tiny), 0u);
+    char noRoomForTheEnd[sizeof "No such file, folder or device was found." - 1];
+    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, noRoomForTheEnd,
+                                     sizeof noRoomForTheEnd),
+              0u);
 }
 
 TEST(LinuxPathTest, FileNameFollowsTheLastSlashOrBackslash) {
@@ -203,7 +205,9 @@ int StandardDescriptorFaults(UsblpDeviceFiles& files, const UsbDeviceRecord& pri
     int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
     close(STDIN_FILENO);
     close(STDERR_FILENO);
+    close(3);  // not a standard one: it stays closed
     EnsureStandardDescriptors();
+    if (fcntl(3, F_GETFD) >= 0) faults |= 2;
     for (int fd = 0; fd < 3; ++fd) {
         struct stat standard {};
         if (fstat(fd, &standard) != 0 || standard.st_rdev != makedev(1, 3)) faults |= 2;  // null
@@ -229,7 +233,7 @@ TEST_F(UsblpTest, AStalledWriteEndsAtItsTimeoutOrAtOnceWhenInterrupted) {
             sigemptyset(&inherited);
             sigaddset(&inherited, SIGINT);
             pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
-            InstallInterruptionHandlers();
+            const bool installed = InstallInterruptionHandlers();
             UsblpDeviceFiles files = Files(interrupt ? 5s : 200ms);
             const FileHandle handle = files.OpenDevice(printer);
             const std::vector<char> image(1 << 20, 'x');
@@ -240,7 +244,7 @@ TEST_F(UsblpTest, AStalledWriteEndsAtItsTimeoutOrAtOnceWhenInterrupted) {
                                std::chrono::steady_clock::now() - start >= 200ms;
             const bool noneLater =
                 !interrupt || (!files.Write(handle, "x", 1, &later) && later == 0);
-            _exit(ended && noneLater && written < image.size() &&
+            _exit(installed && ended && noneLater && written < image.size() &&
                           InterruptSignal() == (interrupt ? SIGINT : 0)
                       ? 0
                       : 1);
@@ -380,7 +384,8 @@ TEST(LinuxImageTest, ReadsTheImageAsOpenedOrFails) {
                         files.Read(handle, copy.data() + first, 100000, &second) &&
                         files.Size(handle, &size));
             EXPECT_TRUE(first + second == size && copy == original && observed == original);
-            EXPECT_TRUE(files.Close(handle) && !files.Close(handle) && !files.Size(handle, &size));
+            EXPECT_TRUE(files.Close(handle) && !files.Close(handle) && !files.Size(handle, &size) &&
+                        !files.Read(handle, &copy[0], 1, &first));
         }
         munmap(mapped, original.size());
     }
