@@ -225,35 +225,35 @@ TEST_F(UsblpTest, NeitherPrinterNorImageEverTakesAStandardDescriptor) {
 // Nobody reads the pty: the write ends at its timeout, or at once on Ctrl-C, which the main
 // thread takes while another thread writes; and no write starts after Ctrl-C.
 TEST_F(UsblpTest, AStalledWriteEndsAtItsTimeoutOrAtOnceWhenInterrupted) {
+    const auto interrupted = [&](bool interrupt) {
+        sigset_t inherited;  // as a parent may leave it
+        sigemptyset(&inherited);
+        sigaddset(&inherited, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
+        const bool installed = InstallInterruptionHandlers();
+        UsblpDeviceFiles files = Files(interrupt ? 5s : 200ms);
+        const FileHandle handle = files.OpenDevice(printer);
+        const std::vector<char> image(1 << 20, 'x');
+        uint32_t written = 0, later = 1;
+        const auto start = std::chrono::steady_clock::now();
+        auto took = start - start;
+        std::thread writer([&] {
+            files.Write(handle, image.data(), image.size(), &written);
+            took = std::chrono::steady_clock::now() - start;
+        });
+        std::this_thread::sleep_for(300ms);
+        if (interrupt) kill(getpid(), SIGINT);
+        writer.join();
+        const bool ended =
+            took >= 200ms &&
+            files.LastError() == (interrupt ? ErrorCode::OperationAborted : ErrorCode::Timeout);
+        const bool noneLater = !interrupt || (!files.Write(handle, "x", 1, &later) && later == 0);
+        return installed && ended && noneLater && written < image.size() &&
+               InterruptSignal() == (interrupt ? SIGINT : 0);
+    };
     for (const bool interrupt : {false, true}) {
         const auto start = std::chrono::steady_clock::now();
-        const pid_t child = fork();
-        if (child == 0) {
-            sigset_t inherited;  // as a parent may leave it
-            sigemptyset(&inherited);
-            sigaddset(&inherited, SIGINT);
-            pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
-            const bool installed = InstallInterruptionHandlers();
-            UsblpDeviceFiles files = Files(interrupt ? 5s : 200ms);
-            const FileHandle handle = files.OpenDevice(printer);
-            const std::vector<char> image(1 << 20, 'x');
-            uint32_t written = 0, later = 1;
-            std::thread([&] { files.Write(handle, image.data(), image.size(), &written); }).join();
-            const bool ended = files.LastError() ==
-                                   (interrupt ? ErrorCode::OperationAborted : ErrorCode::Timeout) &&
-                               std::chrono::steady_clock::now() - start >= 200ms;
-            const bool noneLater =
-                !interrupt || (!files.Write(handle, "x", 1, &later) && later == 0);
-            _exit(installed && ended && noneLater && written < image.size() &&
-                          InterruptSignal() == (interrupt ? SIGINT : 0)
-                      ? 0
-                      : 1);
-        }
-        std::this_thread::sleep_for(300ms);
-        if (interrupt) kill(child, SIGINT);
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_EQ(status, 0) << interrupt;
+        EXPECT_EQ(InChild([&] { return interrupted(interrupt) ? 0 : 1; }), 0) << interrupt;
         EXPECT_LT(std::chrono::steady_clock::now() - start, 1300ms) << interrupt;
     }
 }
