@@ -290,7 +290,8 @@ TEST_F(UsblpTest, AHangUpIsAnUnplugOnlyWhenTheNodeGoes) {
     }
 }
 
-void OnForeignSignal(int) {}
+volatile sig_atomic_t foreignSignals = 0;
+void OnForeignSignal(int) { foreignSignals = foreignSignals + 1; }
 
 // Any other signal waits until the piece is done: usblp may drop or repeat a piece cut short.
 TEST_F(UsblpTest, OtherSignalsNeitherCutAWriteShortNorChangeItsBytes) {
@@ -318,6 +319,9 @@ TEST_F(UsblpTest, OtherSignalsNeitherCutAWriteShortNorChangeItsBytes) {
     reader.join();
     EXPECT_EQ(written, image.size());
     EXPECT_TRUE(received == image);
+    const int seen = foreignSignals;  // held only while the write lasts
+    pthread_kill(writer, SIGUSR1);
+    EXPECT_GT(foreignSignals, seen);
 }
 
 TEST(LinuxImageTest, OpensRegularFilesOnlyAndNeverBlocks) {
