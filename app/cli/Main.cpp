@@ -7,6 +7,7 @@
 #include "CliHost.h"
 #include "PrinterListing.h"
 #include "platform/linux/LinuxImageFiles.h"
+#include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UsblpDeviceFiles.h"
 
@@ -21,6 +22,7 @@ const char* const Usage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    orlup::EnsureStandardDescriptors();
     orlup::SysfsUsbDevices devices;
     orlup::UsblpDeviceFiles ports;
     orlup::LinuxImageFiles images;

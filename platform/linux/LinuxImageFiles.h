@@ -1,12 +1,20 @@
-// Flash images as Linux reads them: regular files only, opened without ever blocking.
+// Flash images as Linux reads them: regular files only, each read from its own snapshot.
 #pragma once
 
+#include <map>
+
+#include "platform/linux/ImageSnapshot.h"
 #include "update/ImageFileApi.h"
 
 namespace orlup {
 
+/// Opening an image takes its snapshot (ImageSnapshot), so that what the transfer reads is
+/// the file as it was opened, as Windows' read-only sharing guarantees there.
 class LinuxImageFiles : public ImageFileApi {
 public:
+    /// observer sees the bytes of every image as its snapshot is taken.
+    explicit LinuxImageFiles(ImageSnapshot::PieceObserver observer = nullptr);
+
     FileHandle OpenImage(const std::string& path) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
     bool Size(FileHandle handle, uint64_t* size) override;
@@ -14,8 +22,16 @@ public:
     uint32_t LastError() const override { return lastError_; }
 
 private:
-    bool Fail(uint32_t code);
+    struct OpenedImage {
+        ImageSnapshot snapshot;
+        uint64_t offset = 0;
+    };
 
+    bool Fail(uint32_t code);
+    OpenedImage* Find(FileHandle handle);
+
+    ImageSnapshot::PieceObserver observer_;
+    std::map<FileHandle, OpenedImage> images_;
     uint32_t lastError_ = 0;
 };
 

@@ -95,6 +95,8 @@ bool ParseHexId(const std::string& text, uint16_t* value) {
     return true;
 }
 
+std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
 bool FindUeventValue(const std::string& uevent, const std::string& key, std::string* value) {
     std::istringstream lines(uevent);
     const std::string prefix = key + "=";

@@ -17,6 +17,9 @@ bool ReadAttribute(const std::string& path, std::string* value);
 /// One to four hexadecimal digits and nothing else, as in idVendor and idProduct.
 bool ParseHexId(const std::string& text, uint16_t* value);
 
+/// The last part of a path: a sysfs folder's name.
+std::string BaseName(const std::string& path);
+
 /// The value of "KEY=value" in a uevent file's text; false when the key is not there.
 bool FindUeventValue(const std::string& uevent, const std::string& key, std::string* value);
 

@@ -12,8 +12,6 @@ bool IsDeviceName(const std::string& name) {
     return name.find(':') == std::string::npos && name.compare(0, 3, "usb") != 0;
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
-
 // Only a name below the device root is accepted from the uevent text, which a driver writes.
 bool IsSafeDevName(const std::string& devName) {
     return !devName.empty() && devName.front() != '/' && devName.find("..") == std::string::npos;

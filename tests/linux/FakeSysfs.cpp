@@ -1,4 +1,4 @@
-// A temporary sysfs and device folder laid out as the kernel lays out USB devices and usblp.
+// A temporary sysfs laid out as the kernel lays out USB devices and usblp.
 #include "FakeSysfs.h"
 
 #include <cstdlib>
@@ -36,7 +36,6 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 FakeSysfs::FakeSysfs() : base_(MakeTemporaryFolder()) {
     fs::create_directories(sysfsRoot() + "/bus/usb/devices");
-    fs::create_directories(devRoot());
     fs::create_directories(scratch());
 }
 
@@ -56,30 +55,22 @@ void FakeSysfs::Link(const std::string& name, const std::string& target) const {
 void FakeSysfs::AddDevice(const std::string& port, const std::string& idVendor,
                           const std::string& idProduct, const std::string& serial,
                           const std::string& manufacturer, const std::string& product) {
-    const std::pair<const char*, std::string> attributes[] = {{"idVendor", idVendor},
-                                                              {"idProduct", idProduct},
-                                                              {"serial", serial},
-                                                              {"manufacturer", manufacturer},
-                                                              {"product", product}};
     fs::create_directories(DeviceFolder(port));
-    for (const auto& [name, value] : attributes) {
-        if (!value.empty()) {
-            SetAttribute(port, name, value + "\n");
-        }
+    for (const auto& [name, value] : {std::pair("idVendor", idVendor),
+                                      {"idProduct", idProduct},
+                                      {"serial", serial},
+                                      {"manufacturer", manufacturer},
+                                      {"product", product}}) {
+        if (!value.empty()) WriteFile(DeviceFolder(port) + "/" + name, value + "\n");
     }
     Link(port, DevicePart(port));
-}
-
-void FakeSysfs::SetAttribute(const std::string& port, const std::string& name,
-                             const std::string& text) {
-    WriteFile(DeviceFolder(port) + "/" + name, text);
 }
 
 void FakeSysfs::AddInterface(const std::string& port, const std::string& lpName,
                              const std::string& devName) {
     const std::string name = port + ":1.0";
     const std::string folder = DeviceFolder(port) + "/" + name;
-    WriteFile(folder + "/bInterfaceClass", "07\n");
+    fs::create_directories(folder);
     if (!lpName.empty()) {
         WriteFile(folder + "/usbmisc/" + lpName + "/uevent",
                   "MAJOR=180\nMINOR=0\nDEVNAME=" + devName + "\n");
@@ -95,20 +86,14 @@ void FakeSysfs::AddRootHub(int bus) {
 }
 
 void FakeSysfs::LinkCharDevice(const std::string& majorMinor, const std::string& port,
-                               const std::string& lpName) {
+                               const std::string& classDevice) {
     const std::string link = sysfsRoot() + "/dev/char/" + majorMinor;
     fs::create_directories(fs::path(link).parent_path());
     fs::remove(link);
-    fs::create_directory_symlink("../../" + DevicePart(port) + "/" + port + ":1.0/usbmisc/" + lpName,
+    fs::create_directory_symlink("../../" + DevicePart(port) + "/" + port + ":1.0/" + classDevice,
                                  link);
 }
 
 void FakeSysfs::RemoveDeviceFolder(const std::string& port) { fs::remove_all(DeviceFolder(port)); }
-
-std::string FakeSysfs::NodePath(const std::string& devName) const {
-    const std::string path = devRoot() + "/" + devName;
-    fs::create_directories(fs::path(path).parent_path());
-    return path;
-}
 
 }  // namespace orlup::test

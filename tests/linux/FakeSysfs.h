@@ -1,4 +1,4 @@
-// A temporary sysfs and device folder laid out as the kernel lays out USB devices and usblp.
+// A temporary sysfs laid out as the kernel lays out USB devices and usblp.
 #pragma once
 
 #include <string>
@@ -13,8 +13,7 @@ public:
     FakeSysfs& operator=(const FakeSysfs&) = delete;
 
     std::string sysfsRoot() const { return base_ + "/sys"; }
-    std::string devRoot() const { return base_ + "/dev"; }
-    /// A folder beside the two roots, for images and the like.
+    /// A folder beside the sysfs root, for images and the like.
     std::string scratch() const { return base_ + "/scratch"; }
 
     /// A device with its link in bus/usb/devices; each string is written with the kernel's line
@@ -22,8 +21,6 @@ public:
     void AddDevice(const std::string& port, const std::string& idVendor = "044e",
                    const std::string& idProduct = "200a", const std::string& serial = "",
                    const std::string& manufacturer = "", const std::string& product = "");
-    /// Writes one attribute file of the device exactly as given.
-    void SetAttribute(const std::string& port, const std::string& name, const std::string& text);
     /// Interface 1.0, linked like the device; with lpName, bound to usblp with node devName.
     void AddInterface(const std::string& port, const std::string& lpName = "",
                       const std::string& devName = "");
@@ -31,11 +28,10 @@ public:
     void AddRootHub(int bus);
     /// Removes the device folder and leaves its link dangling, as an unplug during a scan does.
     void RemoveDeviceFolder(const std::string& port);
-    /// <sysfs>/dev/char/<majorMinor>, leading to the usblp class device of port's interface.
+    /// <sysfs>/dev/char/<majorMinor>, leading to a class device of port's interface, such as
+    /// usblp's "usbmisc/lp0".
     void LinkCharDevice(const std::string& majorMinor, const std::string& port,
-                        const std::string& lpName);
-    /// <devRoot>/<devName>, with the folders above it made.
-    std::string NodePath(const std::string& devName) const;
+                        const std::string& classDevice);
 
 private:
     std::string DeviceFolder(const std::string& port) const;

@@ -1,20 +1,30 @@
 // The Linux layer over real descriptors: a fake sysfs, ptys standing in for usblp, image files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/inotify.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "FakeSysfs.h"
+#include "platform/linux/ImageSnapshot.h"
+#include "platform/linux/Interruption.h"
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/LinuxImageFiles.h"
+#include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/UsblpDeviceFiles.h"
@@ -32,12 +42,22 @@ int OpenDescriptors() {
     return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
 
+// What a child process does to its descriptors, signals and namespaces stays there; its exit
+// status comes back.
+int InChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 TEST(LinuxErrorsTest, ErrnoBecomesTheCodeTheCoreAndTheListingTellApart) {
     const std::pair<int, uint32_t> cases[] = {
-        {ENOENT, ErrorCode::FileNotFound},      {EACCES, ErrorCode::AccessDenied},
-        {EBUSY, ErrorCode::Busy},               {ENODEV, ErrorCode::DeviceNotConnected},
-        {EIO, ErrorCode::GenFailure},           {ELOOP, ErrorCode::CantResolveFilename},
-        {0, ErrorCode::Success},                {EHOSTDOWN, ErrnoCodeBit | EHOSTDOWN},
+        {ENOENT, ErrorCode::FileNotFound}, {EACCES, ErrorCode::AccessDenied},
+        {EBUSY, ErrorCode::Busy},          {ENODEV, ErrorCode::DeviceNotConnected},
+        {EIO, ErrorCode::GenFailure},      {ELOOP, ErrorCode::CantResolveFilename},
+        {0, ErrorCode::Success},           {EHOSTDOWN, ErrnoCodeBit | EHOSTDOWN},
     };
     for (const auto& [errnoValue, code] : cases) EXPECT_EQ(ErrorCodeFromErrno(errnoValue), code);
     EXPECT_EQ(ErrorText(ErrorCode::WriteFault),
@@ -45,8 +65,10 @@ TEST(LinuxErrorsTest, ErrnoBecomesTheCodeTheCoreAndTheListingTellApart) {
     EXPECT_EQ(ErrorText(ErrnoCodeBit | EHOSTDOWN),
               "The system reported the error EHOSTDOWN. (0x20000070)");
     EXPECT_EQ(ErrorText(0x1234), "Unknown error (0x1234)");
-    char tiny[8];
-    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, tiny, sizeof tiny), 0u);
+    char noRoomForTheEnd[sizeof "No such file, folder or device was found." - 1];
+    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, noRoomForTheEnd,
+                                     sizeof noRoomForTheEnd),
+              0u);
 }
 
 TEST(LinuxPathTest, FileNameFollowsTheLastSlashOrBackslash) {
@@ -70,18 +92,16 @@ TEST(SysfsListingTest, ListsDevicesWithTheirIdentitiesAndSkipsEverythingElse) {
 
     const std::vector<UsbDeviceRecord> devices =
         SysfsUsbDevices(sysfs.sysfsRoot(), "/dev").ListUsbDevices();
+    using Fields = std::vector<std::string>;
+    const auto fields = [](const UsbDeviceRecord& d) {
+        return Fields{d.busPort, d.serial, d.description, d.node, std::to_string(d.productId)};
+    };
     ASSERT_EQ(devices.size(), 3u);
-    EXPECT_EQ(devices[0].busPort, "1-1");
-    EXPECT_EQ(devices[0].serial, "ILV-A1");
-    EXPECT_EQ(devices[0].description, "Acme Ilvaran");
-    EXPECT_EQ(devices[0].node, "/dev/usb/lp0");
+    EXPECT_EQ(fields(devices[0]),
+              (Fields{"1-1", "ILV-A1", "Acme Ilvaran", "/dev/usb/lp0", "8202"}));
     EXPECT_EQ(devices[0].devicePath, sysfs.sysfsRoot() + "/bus/usb/devices/1-1");
-    EXPECT_EQ(devices[1].productId, 0x1301);
-    EXPECT_EQ(devices[1].serial, "");
-    EXPECT_EQ(devices[1].node, "");
-    EXPECT_EQ(devices[1].description, devices[1].devicePath);
-    EXPECT_EQ(devices[2].busPort, "1-4");
-    EXPECT_EQ(devices[2].node, "");
+    EXPECT_EQ(fields(devices[1]), (Fields{"1-2", "", devices[1].devicePath, "", "4865"}));
+    EXPECT_EQ(fields(devices[2]), (Fields{"1-4", "EVIL", devices[2].devicePath, "", "8202"}));
 }
 
 // A pty stands in for usblp: a character device that blocks when nobody reads it and fails
@@ -93,10 +113,7 @@ protected:
         sysfs.AddInterface("1-1", "lp0", "usb/lp0");
         sysfs.AddDevice("1-2", "044e", "1301", "ILV2-B2");
         sysfs.AddInterface("1-2", "lp1", "usb/lp1");
-        printer.vendorId = 0x044E;
-        printer.productId = 0x200A;
-        printer.serial = "ILV-A1";
-        printer.busPort = "1-1";
+        printer = {"", "", 0x044E, 0x200A, "ILV-A1", "1-1", ""};
         OpenPty();
     }
 
@@ -114,7 +131,7 @@ protected:
         struct stat status {};
         ASSERT_EQ(stat(ptsname(master.Get()), &status), 0);
         rdev = std::to_string(major(status.st_rdev)) + ":" + std::to_string(minor(status.st_rdev));
-        sysfs.LinkCharDevice(rdev, "1-1", "lp0");
+        sysfs.LinkCharDevice(rdev, "1-1", "usbmisc/lp0");
         printer.node = ptsname(master.Get());
     }
 
@@ -129,24 +146,30 @@ protected:
 };
 
 TEST_F(UsblpTest, OpensOnlyTheListedDeviceAndOnlyOnce) {
+    const UniqueFd opens(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const int descriptorsBefore = OpenDescriptors();
     UsblpDeviceFiles files = Files();
-    UsbDeviceRecord unbound = printer;
-    unbound.node = "";
-    UsbDeviceRecord otherSerial = printer;
-    otherSerial.serial = "ILV-A2";
-    UsbDeviceRecord regularFile = printer;
-    regularFile.node = sysfs.scratch() + "/lp0";
-    WriteFile(regularFile.node, "");
-    const std::pair<const UsbDeviceRecord*, uint32_t> refusals[] = {
-        {&unbound, ErrorCode::NotSupported},
-        {&otherSerial, ErrorCode::DeviceNotConnected},
-        {&regularFile, ErrorCode::DeviceNotConnected},
+    const auto but = [&](std::string UsbDeviceRecord::*field, const std::string& value) {
+        UsbDeviceRecord device = printer;
+        device.*field = value;
+        return device;
     };
+    const std::string regularFile = sysfs.scratch() + "/lp0";
+    WriteFile(regularFile, "");
+    const std::pair<UsbDeviceRecord, uint32_t> refusals[] = {
+        {but(&UsbDeviceRecord::node, ""), ErrorCode::NotSupported},
+        {but(&UsbDeviceRecord::serial, "ILV-A2"), ErrorCode::DeviceNotConnected},
+        {but(&UsbDeviceRecord::node, regularFile), ErrorCode::DeviceNotConnected},
+    };
+    // What is not the listed printer is not even opened: opening a device can act by itself.
+    inotify_add_watch(opens.Get(), printer.node.c_str(), IN_OPEN);
+    inotify_add_watch(opens.Get(), regularFile.c_str(), IN_OPEN);
     for (const auto& [device, code] : refusals) {
-        EXPECT_EQ(files.OpenDevice(*device), InvalidFileHandle);
+        EXPECT_EQ(files.OpenDevice(device), InvalidFileHandle);
         EXPECT_EQ(files.LastError(), code);
     }
+    char events[4096];
+    EXPECT_EQ(read(opens.Get(), events, sizeof events), -1);
 
     const FileHandle handle = files.OpenDevice(printer);
     ASSERT_NE(handle, InvalidFileHandle);
@@ -162,28 +185,77 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceAndOnlyOnce) {
     EXPECT_FALSE(files.Close(handle));
     EXPECT_EQ(files.LastError(), ErrorCode::InvalidHandle);
 
-    // The node now belongs to the Ilvaran-II: the Ilvaran image must not go there.
-    sysfs.LinkCharDevice(rdev, "1-2", "lp1");
-    EXPECT_EQ(files.OpenDevice(printer), InvalidFileHandle);
-    EXPECT_EQ(files.LastError(), ErrorCode::DeviceNotConnected);
+    // The node now belongs to the Ilvaran-II, or to another driver of the same printer: the
+    // Ilvaran image must not go there.
+    for (const auto& [port, classDevice] :
+         {std::pair("1-2", "usbmisc/lp1"), {"1-1", "tty/ttyACM0"}}) {
+        sysfs.LinkCharDevice(rdev, port, classDevice);
+        EXPECT_EQ(files.OpenDevice(printer), InvalidFileHandle) << classDevice;
+        EXPECT_EQ(files.LastError(), ErrorCode::DeviceNotConnected);
+    }
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
 }
 
-TEST_F(UsblpTest, AWriteThatMakesNoProgressTimesOut) {
-    UsblpDeviceFiles files = Files(200ms);
-    const FileHandle handle = files.OpenDevice(printer);
-    ASSERT_NE(handle, InvalidFileHandle);
-    const std::vector<char> image(1 << 20, 'x');
-    uint32_t written = 0;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(files.Write(handle, image.data(), image.size(), &written));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(files.LastError(), ErrorCode::Timeout);
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, image.size());
-    EXPECT_GE(elapsed, 200ms);
-    EXPECT_LT(elapsed, 3s);
-    EXPECT_TRUE(files.Close(handle));
+// With stdout closed, the printer's open would get descriptor 1 and the progress lines with it.
+int StandardDescriptorFaults(UsblpDeviceFiles& files, const UsbDeviceRecord& printer,
+                             const std::string& image) {
+    close(STDOUT_FILENO);
+    LinuxImageFiles images;
+    const bool movedUp = files.OpenDevice(printer) > 2 && images.OpenImage(image) > 2;
+    int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
+    close(STDIN_FILENO);
+    close(STDERR_FILENO);
+    close(3);  // not a standard one: it stays closed
+    EnsureStandardDescriptors();
+    if (fcntl(3, F_GETFD) >= 0) faults |= 2;
+    for (int fd = 0; fd < 3; ++fd) {
+        struct stat standard {};
+        if (fstat(fd, &standard) != 0 || standard.st_rdev != makedev(1, 3)) faults |= 2;  // null
+    }
+    return signal(SIGPIPE, SIG_DFL) == SIG_IGN ? faults : faults | 4;
+}
+
+TEST_F(UsblpTest, NeitherPrinterNorImageEverTakesAStandardDescriptor) {
+    const std::string image = sysfs.scratch() + "/0493fw.hex";
+    WriteFile(image, "x");
+    UsblpDeviceFiles files = Files();
+    EXPECT_EQ(InChild([&] { return StandardDescriptorFaults(files, printer, image); }), 0);
+}
+
+// Nobody reads the pty: the write ends at its timeout, or at once on Ctrl-C, which the main
+// thread takes while another thread writes; and no write starts after Ctrl-C.
+TEST_F(UsblpTest, AStalledWriteEndsAtItsTimeoutOrAtOnceWhenInterrupted) {
+    const auto interrupted = [&](bool interrupt) {
+        sigset_t inherited;  // as a parent may leave it
+        sigemptyset(&inherited);
+        sigaddset(&inherited, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
+        const bool installed = InstallInterruptionHandlers();
+        UsblpDeviceFiles files = Files(interrupt ? 5s : 200ms);
+        const FileHandle handle = files.OpenDevice(printer);
+        const std::vector<char> image(1 << 20, 'x');
+        uint32_t written = 0, later = 1;
+        const auto start = std::chrono::steady_clock::now();
+        auto took = start - start;
+        std::thread writer([&] {
+            files.Write(handle, image.data(), image.size(), &written);
+            took = std::chrono::steady_clock::now() - start;
+        });
+        std::this_thread::sleep_for(300ms);
+        if (interrupt) kill(getpid(), SIGINT);
+        writer.join();
+        const bool ended =
+            took >= 200ms &&
+            files.LastError() == (interrupt ? ErrorCode::OperationAborted : ErrorCode::Timeout);
+        const bool noneLater = !interrupt || (!files.Write(handle, "x", 1, &later) && later == 0);
+        return installed && ended && noneLater && written < image.size() &&
+               InterruptSignal() == (interrupt ? SIGINT : 0);
+    };
+    for (const bool interrupt : {false, true}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(InChild([&] { return interrupted(interrupt) ? 0 : 1; }), 0) << interrupt;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1300ms) << interrupt;
+    }
 }
 
 // Hanging up gives EIO; an unplug is told apart by the node going away.
@@ -205,26 +277,59 @@ TEST_F(UsblpTest, AHangUpIsAnUnplugOnlyWhenTheNodeGoes) {
         const std::vector<char> image(1 << 20, 'x');
         uint32_t written = 0;
         bool result = true;
-        std::thread writer([&] { result = files.Write(handle, image.data(), image.size(), &written); });
+        std::thread writer(
+            [&] { result = files.Write(handle, image.data(), image.size(), &written); });
         std::this_thread::sleep_for(100ms);
         if (unplug) std::filesystem::remove(link);
         master.Reset();
         writer.join();
         EXPECT_FALSE(result);
-        EXPECT_EQ(files.LastError(), unplug ? ErrorCode::DeviceNotConnected : ErrorCode::GenFailure);
+        EXPECT_EQ(files.LastError(),
+                  unplug ? ErrorCode::DeviceNotConnected : ErrorCode::GenFailure);
         EXPECT_TRUE(files.Close(handle));
     }
 }
 
-TEST(LinuxImageTest, ReadsRegularFilesOnlyAndNeverBlocks) {
+volatile sig_atomic_t foreignSignals = 0;
+void OnForeignSignal(int) { foreignSignals = foreignSignals + 1; }
+
+// Any other signal waits until the piece is done: usblp may drop or repeat a piece cut short.
+TEST_F(UsblpTest, OtherSignalsNeitherCutAWriteShortNorChangeItsBytes) {
+    struct sigaction action {};
+    action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library might
+    sigaction(SIGUSR1, &action, nullptr);
+    UsblpDeviceFiles files = Files();
+    const FileHandle handle = files.OpenDevice(printer);
+    std::string image(256 * 1024, '\0'), received;
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i % 251);
+    fcntl(master.Get(), F_SETFL, O_NONBLOCK);
+    const pthread_t writer = pthread_self();
+    std::thread reader([&] {
+        char piece[4096];
+        for (int idle = 0; received.size() < image.size() && idle < 500;) {
+            pthread_kill(writer, SIGUSR1);
+            std::this_thread::sleep_for(1ms);
+            const ssize_t got = read(master.Get(), piece, sizeof piece);
+            idle = got > 0 ? 0 : idle + 1;
+            if (got > 0) received.append(piece, static_cast<size_t>(got));
+        }
+    });
+    uint32_t written = 0;
+    EXPECT_TRUE(files.Write(handle, image.data(), image.size(), &written));
+    reader.join();
+    EXPECT_EQ(written, image.size());
+    EXPECT_TRUE(received == image);
+    const int seen = foreignSignals;  // held only while the write lasts
+    pthread_kill(writer, SIGUSR1);
+    EXPECT_GT(foreignSignals, seen);
+}
+
+TEST(LinuxImageTest, OpensRegularFilesOnlyAndNeverBlocks) {
     FakeSysfs scratch;
-    const std::string image = scratch.scratch() + "/0493fw.hex";
-    WriteFile(image, std::string(5000, 'x'));
     const std::string fifo = scratch.scratch() + "/0493fifo.hex";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     LinuxImageFiles files;
     const int descriptorsBefore = OpenDescriptors();
-
     const std::pair<std::string, uint32_t> refusals[] = {
         {scratch.scratch(), ErrorCode::AccessDenied},
         {fifo, ErrorCode::AccessDenied},  // a FIFO without a writer would hang a blocking open
@@ -235,20 +340,81 @@ TEST(LinuxImageTest, ReadsRegularFilesOnlyAndNeverBlocks) {
         EXPECT_EQ(files.LastError(), code) << path;
     }
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
+}
 
-    const FileHandle handle = files.OpenImage(image);
-    ASSERT_NE(handle, InvalidFileHandle);
-    uint64_t size = 0;
-    EXPECT_TRUE(files.Size(handle, &size));
-    EXPECT_EQ(size, 5000u);
-    std::vector<char> buffer(1024);
-    uint32_t total = 0, got = 0;
-    do {
-        ASSERT_TRUE(files.Read(handle, buffer.data(), 1024, &got));
-        total += got;
-    } while (got != 0);
-    EXPECT_EQ(total, 5000u);
-    EXPECT_TRUE(files.Close(handle));
+// Another program changes the image while its snapshot is taken: the transfer reads the file
+// as it was opened, or the open fails; and nothing done to the file afterwards reaches it.
+TEST(LinuxImageTest, ReadsTheImageAsOpenedOrFails) {
+    FakeSysfs scratch;
+    const std::string path = scratch.scratch() + "/0493fw.hex", other = path + ".new";
+    std::string original(200000, '\0'), changed(original.size(), 'c'), observed;
+    for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>(i % 251);
+    char* mapped = nullptr;  // written through before the copy: later writes change no file time
+    const timespec touched[] = {{0, UTIME_OMIT}, {1, 0}};
+    const std::tuple<const char*, std::function<void()>, bool> cases[] = {
+        {"grown", [&] { WriteFile(path, original + "x"); }, false},
+        {"shrunk", [&] { truncate(path.c_str(), 1000); }, false},
+        {"rewritten in place", [&] { changed.copy(mapped, changed.size()); }, false},
+        {"touched", [&] { utimensat(AT_FDCWD, path.c_str(), touched, 0); }, false},
+        {"unlinked", [&] { unlink(path.c_str()); }, true},
+        {"renamed over", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); },
+         true},
+        {"left alone", [] {}, true},
+    };
+    const std::function<void()>* changeDuringCopy = nullptr;
+    LinuxImageFiles files([&](const uint8_t* piece, size_t size) {
+        if (observed.empty()) (*changeDuringCopy)();
+        observed.append(reinterpret_cast<const char*>(piece), size);
+    });
+    const int descriptorsBefore = OpenDescriptors();
+    for (const auto& [what, change, mayKeepTheOriginal] : cases) {
+        SCOPED_TRACE(what);
+        WriteFile(path, original);
+        const UniqueFd file(open(path.c_str(), O_RDWR));
+        mapped = static_cast<char*>(
+            mmap(nullptr, original.size(), PROT_READ | PROT_WRITE, MAP_SHARED, file.Get(), 0));
+        original.copy(mapped, original.size());
+        observed.clear();
+        changeDuringCopy = &change;
+        const FileHandle handle = files.OpenImage(path);
+        if (!mayKeepTheOriginal || handle == InvalidFileHandle) {
+            EXPECT_EQ(files.LastError(), ErrorCode::SharingViolation);
+        } else {
+            WriteFile(path, changed);
+            std::string copy(original.size(), '\0');
+            uint32_t first = 0, second = 0;
+            uint64_t size = 0;
+            EXPECT_TRUE(files.Read(handle, copy.data(), 150000, &first) &&
+                        files.Read(handle, copy.data() + first, 100000, &second) &&
+                        files.Size(handle, &size));
+            EXPECT_TRUE(first + second == size && copy == original && observed == original);
+            EXPECT_TRUE(files.Close(handle) && !files.Close(handle) && !files.Size(handle, &size) &&
+                        !files.Read(handle, &copy[0], 1, &first));
+        }
+        munmap(mapped, original.size());
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
+}
+
+TEST(LinuxImageTest, ATemporaryFolderWithoutRoomFailsAsDiskFull) {
+    FakeSysfs scratch;
+    const std::string image = scratch.scratch() + "/0493fw.hex", tiny = scratch.scratch() + "/tmp";
+    WriteFile(image, std::string(200000, 'x'));
+    std::filesystem::create_directory(tiny);
+    const std::string uid = std::to_string(getuid()), gid = std::to_string(getgid());
+    const int result = InChild([&] {
+        // Root of its own namespaces, which may mount a small folder without privileges.
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return 77;
+        WriteFile("/proc/self/setgroups", "deny");
+        WriteFile("/proc/self/uid_map", "0 " + uid + " 1");
+        WriteFile("/proc/self/gid_map", "0 " + gid + " 1");
+        if (mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=16k") != 0) return 77;
+        setenv("TMPDIR", tiny.c_str(), 1);
+        ImageSnapshot snapshot;
+        return ImageSnapshot::Take(image, nullptr, &snapshot) == ErrorCode::DiskFull ? 0 : 1;
+    });
+    if (result == 77) GTEST_SKIP() << "no user namespaces here";
+    EXPECT_EQ(result, 0);
 }
 
 }  // namespace

@@ -1,0 +1,178 @@
+// A private, unchangeable copy of a flash image, taken once and read by any number of threads.
+#include "platform/linux/ImageSnapshot.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/linux/LinuxErrors.h"
+#include "platform/linux/StandardDescriptors.h"
+#include "text/ErrorCodes.h"
+
+namespace orlup {
+
+namespace {
+
+// The one buffer of a copy, whatever the image's size; its halves serve the comparison.
+constexpr std::size_t CopyBufferSize = 64 * 1024;
+
+uint32_t SnapshotErrorFromErrno(int errnoValue) {
+    // usblp's ENOSPC is the printer's paper; here it is the temporary folder's room.
+    if (errnoValue == ENOSPC || errnoValue == EDQUOT) return ErrorCode::DiskFull;
+    return ErrorCodeFromErrno(errnoValue);
+}
+
+// Up to count bytes at offset, fewer only where the file ends; -1 with errno on failure.
+ssize_t ReadFully(int fd, uint64_t offset, uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool WriteFully(int fd, uint64_t offset, const uint8_t* bytes, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put =
+            pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// The image is looked at before it is opened: opening a device or a FIFO can have effects of
+// its own, or never return.
+UniqueFd OpenImageFile(const std::string& path, struct stat* status, uint32_t* error) {
+    if (stat(path.c_str(), status) != 0) {
+        *error = ErrorCodeFromErrno(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(status->st_mode)) {
+        *error = ErrorCode::AccessDenied;
+        return UniqueFd();
+    }
+    UniqueFd fd = AboveStandardDescriptors(
+        UniqueFd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)));
+    if (!fd.IsValid() || fstat(fd.Get(), status) != 0) {
+        *error = ErrorCodeFromErrno(errno);
+        return UniqueFd();
+    }
+    // The path may have been given to something else between the look and the open.
+    if (!S_ISREG(status->st_mode)) {
+        *error = ErrorCode::AccessDenied;
+        return UniqueFd();
+    }
+    return fd;
+}
+
+// Unlinked from the start and never linkable (O_EXCL), so no other program can reach it.
+UniqueFd CreateTemporaryFile(uint32_t* error) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string folders[] = {tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp",
+                                   "/var/tmp"};
+    for (const std::string& folder : folders) {
+        UniqueFd fd = AboveStandardDescriptors(
+            UniqueFd(open(folder.c_str(), O_TMPFILE | O_EXCL | O_RDWR | O_CLOEXEC, 0600)));
+        if (fd.IsValid()) return fd;
+        *error = SnapshotErrorFromErrno(errno);
+    }
+    return UniqueFd();
+}
+
+uint32_t CopyPieces(int from, int to, uint64_t size, const ImageSnapshot::PieceObserver& observer,
+                    uint8_t* buffer) {
+    for (uint64_t offset = 0; offset < size;) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<uint64_t>(CopyBufferSize, size - offset));
+        const ssize_t got = ReadFully(from, offset, buffer, piece);
+        if (got < 0) return ErrorCodeFromErrno(errno);
+        if (static_cast<std::size_t>(got) != piece) return ErrorCode::SharingViolation;
+        if (!WriteFully(to, offset, buffer, piece)) return SnapshotErrorFromErrno(errno);
+        if (observer) observer(buffer, piece);
+        offset += piece;
+    }
+    return ErrorCode::Success;
+}
+
+// File times may be as coarse as two seconds (FAT) and are set from a clock that stands still
+// for milliseconds, so a rewrite during the copy need not show in them: the file is read a
+// second time and must still hold what was copied.
+uint32_t ComparePieces(int from, int to, uint64_t size, uint8_t* buffer) {
+    constexpr std::size_t half = CopyBufferSize / 2;
+    for (uint64_t offset = 0; offset < size;) {
+        const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(half, size - offset));
+        const ssize_t original = ReadFully(from, offset, buffer, piece);
+        if (original < 0) return ErrorCodeFromErrno(errno);
+        const ssize_t copied = ReadFully(to, offset, buffer + half, piece);
+        if (copied < 0) return ErrorCodeFromErrno(errno);
+        if (static_cast<std::size_t>(original) != piece ||
+            static_cast<std::size_t>(copied) != piece ||
+            std::memcmp(buffer, buffer + half, piece) != 0) {
+            return ErrorCode::SharingViolation;
+        }
+        offset += piece;
+    }
+    return ErrorCode::Success;
+}
+
+bool SameFileState(const struct stat& before, const struct stat& after) {
+    return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+           before.st_ctim.tv_sec == after.st_ctim.tv_sec &&
+           before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
+uint32_t ImageSnapshot::Take(const std::string& path, PieceObserver observer, ImageSnapshot* out) {
+    uint32_t error = ErrorCode::Success;
+    struct stat before {};
+    const UniqueFd image = OpenImageFile(path, &before, &error);
+    if (!image.IsValid()) return error;
+    UniqueFd copy = CreateTemporaryFile(&error);
+    if (!copy.IsValid()) return error;
+
+    const uint64_t size = static_cast<uint64_t>(before.st_size);
+    std::vector<uint8_t> buffer(CopyBufferSize);
+    error = CopyPieces(image.Get(), copy.Get(), size, observer, buffer.data());
+    if (error == ErrorCode::Success) {
+        error = ComparePieces(image.Get(), copy.Get(), size, buffer.data());
+    }
+    struct stat after {};
+    if (error == ErrorCode::Success && fstat(image.Get(), &after) != 0) {
+        error = ErrorCodeFromErrno(errno);
+    }
+    if (error == ErrorCode::Success && !SameFileState(before, after)) {
+        error = ErrorCode::SharingViolation;
+    }
+    if (error != ErrorCode::Success) return error;
+    out->fd_ = std::move(copy);
+    out->size_ = size;
+    return ErrorCode::Success;
+}
+
+bool ImageSnapshot::ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t* read) const {
+    const ssize_t got = ReadFully(fd_.Get(), offset, static_cast<uint8_t*>(buffer), count);
+    if (got < 0) return false;
+    *read = static_cast<uint32_t>(got);
+    return true;
+}
+
+}  // namespace orlup

@@ -1,0 +1,41 @@
+// A private, unchangeable copy of a flash image, taken once and read by any number of threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/linux/UniqueFd.h"
+
+namespace orlup {
+
+/// Linux lets any program change a file that another has open, so the image is copied once
+/// into an unlinked temporary file that nobody else can reach, and every byte sent comes from
+/// that copy.
+class ImageSnapshot {
+public:
+    /// Sees every piece of the image in file order while it is copied; a failed Take may
+    /// already have shown some, which then count for nothing.
+    using PieceObserver = std::function<void(const uint8_t*, std::size_t)>;
+
+    /// Copies the regular file at path and returns ErrorCode::Success with *out holding the
+    /// copy, or the error: ErrorCode::AccessDenied for anything but a regular file,
+    /// ErrorCode::SharingViolation when the file changed while it was copied,
+    /// ErrorCode::DiskFull when the temporary folder has no room for it. Never blocks on a
+    /// FIFO or device.
+    static uint32_t Take(const std::string& path, PieceObserver observer, ImageSnapshot* out);
+
+    int fd() const { return fd_.Get(); }
+    uint64_t size() const { return size_; }
+
+    /// Up to count bytes from offset, fewer only at the end; false with errno set when the
+    /// system fails. Safe to call from several threads at once.
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t* read) const;
+
+private:
+    UniqueFd fd_;
+    uint64_t size_ = 0;
+};
+
+}  // namespace orlup
