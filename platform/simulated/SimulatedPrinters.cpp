@@ -20,7 +20,8 @@ UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number) {
     record.productId = model.productId;
     record.serial = std::string("SIM-") + model.fileNameTag;
     record.busPort = "sim-" + std::to_string(number);
-    record.node = "simulated";
+    // Unique, as real nodes are, so that any of the three names a printer.
+    record.node = "sim-lp" + std::to_string(number);
     record.devicePath = "simulated:" + record.busPort;
     record.description = std::string("Simulated ") + model.modelName;
     return record;
@@ -32,7 +33,8 @@ uint64_t AnnouncedSize(const std::vector<uint8_t>& command) {
 }
 
 bool IsUpdateCommand(const std::vector<uint8_t>& command) {
-    const UpdateCommand expected = BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
+    const UpdateCommand expected =
+        BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
     return std::equal(expected.begin(), expected.end(), command.begin());
 }
 

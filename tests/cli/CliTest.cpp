@@ -1,0 +1,346 @@
+// orlup-cli through its real parser and commands, against scripted printers.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "History.h"
+#include "RunCli.h"
+#include "Version.h"
+#include "fakes/FakePlatform.h"
+#include "text/ErrorCodes.h"
+#include "text/ErrorText.h"
+#include "update/FlashTexts.h"
+
+namespace orlup {
+namespace {
+
+using test::FakeDevice;
+using test::FakePlatform;
+using Strings = std::vector<std::string>;
+
+const std::string Image = "/img/0493.hex";
+const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
+const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
+
+// Port and image objects come from the one fake, or, as the threads of --all need them, each
+// from a fake of its own that sets itself up like the first.
+class FakeCliPlatform : public CliPlatform {
+public:
+    FakeCliPlatform(FakePlatform& devices, std::function<std::shared_ptr<FakePlatform>()> make)
+        : devices_(devices), make_(std::move(make)) {}
+    UsbDeviceSource& Devices() override { return devices_; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override { return Make(); }
+    std::shared_ptr<ImageFileApi> MakeImages() override { return Make(); }
+
+private:
+    std::shared_ptr<FakePlatform> Make() { return make_ ? make_() : Borrow(devices_); }
+    FakePlatform& devices_;
+    std::function<std::shared_ptr<FakePlatform>()> make_;
+};
+
+class CliTest : public testing::Test {
+protected:
+    CliTest() {
+        Printer(fake, "a", "SN1", "1-1", "/dev/usb/lp0");
+        fake.AddImage(Image).bytes.assign(2500, 0x5A);
+    }
+    ~CliTest() override { std::filesystem::remove_all(folder); }
+
+    static FakeDevice& Printer(FakePlatform& platform, const std::string& path,
+                               const std::string& serial, const std::string& busPort,
+                               const std::string& node = "", uint16_t productId = 0x200A) {
+        FakeDevice& device = platform.AddDevice(path, 0x044E, productId);
+        device.record.serial = serial;
+        device.record.busPort = busPort;
+        device.record.node = node;
+        return device;
+    }
+
+    int Run(Strings args, bool terminal = false) {
+        out.str("");
+        err.str("");
+        args.insert(args.begin(), "orlup-cli");
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        CliContext context(out, err, [this](std::optional<SimulatedPrinters::Trouble> trouble) {
+            simulated = trouble;
+            return std::make_unique<FakeCliPlatform>(*devices, make);
+        });
+        context.terminal = terminal;
+        context.period = std::chrono::microseconds(0);
+        context.historyPath = historyPath;
+        context.interruptSignal = [this] { return signal; };
+        return RunCli(static_cast<int>(argv.size()), argv.data(), context);
+    }
+
+    FakePlatform fake;
+    FakePlatform* devices = &fake;
+    std::function<std::shared_ptr<FakePlatform>()> make;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(getpid());
+    std::string historyPath = folder + "/state/orlup/history.jsonl";
+    std::optional<SimulatedPrinters::Trouble> simulated;
+    int signal = 0;
+};
+
+TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
+    const std::string usage = "usage: orlup-cli [--simulate[=stall|unplug]] list [--json]\n";
+    const struct {
+        Strings args;
+        int status;
+        std::string out;  // a part of standard output, or of standard error for status 2
+        std::size_t sent;
+    } cases[] = {
+        {{"--version"}, 0, "orlup-cli " ORLUP_VERSION "\n", 0},
+        {{"-h"}, 0, usage, 0},
+        {{}, 2, usage, 0},
+        {{"--bogus", "list"}, 2, "bad option or missing value: --bogus\n" + usage, 0},
+        {{"--simulate=smoke", "list"}, 2, usage, 0},
+        {{"list", "extra"}, 2, usage, 0},
+        {{"frobnicate"}, 2, usage, 0},
+        {{"history", "extra"}, 2, usage, 0},
+        {{"flash"}, 2, usage, 0},
+        {{"flash", Image, Image}, 2, usage, 0},
+        {{"flash", "--json", Image}, 2, usage, 0},
+        {{"flash", "--all", "--printer", "SN1", Image}, 2, usage, 0},
+        {{"flash", "--sha256", Digest.substr(1), Image}, 2, usage, 0},
+        {{"flash", "--sha256", std::string(64, 'g'), Image}, 2, usage, 0},
+        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Done, 2509},
+        {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "", 0},
+        {{"flash", "/img/0493-missing.hex"}, 1, "", 0},
+    };
+    for (const auto& c : cases) {
+        fake.Device("a").received.clear();
+        EXPECT_EQ(Run(c.args), c.status) << c.args.size();
+        EXPECT_NE((c.status == 2 ? err : out).str().find(c.out), std::string::npos) << err.str();
+        EXPECT_EQ(fake.Device("a").received.size(), c.sent) << err.str();
+    }
+    EXPECT_EQ(Run({"--simulate=stall", "list"}), 0);
+    EXPECT_EQ(simulated, SimulatedPrinters::Trouble::Stall);
+}
+
+TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(out.str(),
+              "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n"
+              "100% 2500/2500 bytes\n" +
+                  std::string(FlashTexts::Completion) + "\n" + Done);
+    EXPECT_EQ(err.str(), "");
+
+    EXPECT_EQ(Run({"flash", Image}, true), 0);
+    EXPECT_NE(out.str().find("\r[################........................] 40% 1024/2500 bytes\r"),
+              std::string::npos);
+    EXPECT_NE(out.str().find("] 100% 2500/2500 bytes\n" + std::string(FlashTexts::Completion)),
+              std::string::npos);
+
+    fake.Device("a").writeCalls = 0;
+    fake.Device("a").failWriteCall = 2;
+    fake.Device("a").writeError = ErrorCode::OperationAborted;
+    signal = SIGINT;
+    EXPECT_EQ(Run({"flash", Image}), 130);
+    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
+                             "\nTransfer interrupted after 1024 of 2500 bytes. Re-power the "
+                             "printer with the rotary switch at position 4 and flash again.\n");
+}
+
+TEST_F(CliTest, ARelativeImageIsFoundInTheCurrentFolder) {
+    fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
+    EXPECT_EQ(Run({"flash", "0493rel.hex"}), 0) << err.str();
+}
+
+TEST_F(CliTest, PrintersLeftOutAreExplainedAfterTheMessage) {
+    const struct {
+        uint32_t error;
+        std::string why;
+    } cases[] = {
+        {ErrorCode::AccessDenied,
+         "access denied - add yourself to group lp or install the package's udev rule"},
+        {ErrorCode::Busy, "busy - another program (a print queue?) holds it"},
+        {ErrorCode::NotSupported, ErrorText(ErrorCode::NotSupported)},
+    };
+    for (const auto& c : cases) {
+        fake.Device("a").openError = c.error;
+        EXPECT_EQ(Run({"flash", Image}), 1);
+        EXPECT_EQ(err.str(), "No Ilvaran printers found\n1 Ilvaran printer could not be opened: " +
+                                 c.why + "\n");
+    }
+}
+
+TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
+    fake.AddDevice("mouse", 0x046D, 0xC077);
+    Printer(fake, "two", "\x1b]2;\xff\n", "2-1", "", 0x1301).heldElsewhere = true;
+    EXPECT_EQ(Run({"list"}), 0);
+    EXPECT_EQ(out.str(),
+              "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
+              "Ilvaran     SN1                 1-1       /dev/usb/lp0    ready\n"
+              "Ilvaran-II  ?]2;\xff?              2-1       -               busy\n");
+    EXPECT_EQ(Run({"list", "--json"}), 0);
+    const nlohmann::json list = nlohmann::json::parse(out.str());
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], nlohmann::json::parse(R"({"model": "Ilvaran", "serial": "SN1",
+        "busPort": "1-1", "node": "/dev/usb/lp0", "description": "", "status": "ready"})"));
+    EXPECT_EQ(list[1]["serial"], "\x1b]2;\xEF\xBF\xBD\n");
+    EXPECT_EQ(fake.OpenHandles(), 0);
+
+    FakePlatform none;
+    devices = &none;
+    EXPECT_EQ(Run({"list", "--json"}), 3);
+    EXPECT_EQ(out.str() + err.str(), "[]\nNo Ilvaran or Ilvaran-II printers attached\n");
+}
+
+TEST_F(CliTest, PrinterNamesOnePrinterByItsSerialBusPortOrNode) {
+    Printer(fake, "b", "SN2", "1-2", "/dev/usb/lp1");
+    Printer(fake, "c", "SN3", "1-3", "", 0x1301);
+    Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
+    Printer(fake, "e", "TWIN", "1-5");
+    Printer(fake, "f", "TWIN", "1-6");
+    const struct {
+        std::string id;
+        int status;
+        std::string error;
+    } cases[] = {
+        {"SN2", 0, ""},
+        {"1-2", 0, ""},
+        {"/dev/usb/lp1", 0, ""},
+        {"SN9", 1,
+         "orlup-cli: no Ilvaran or Ilvaran-II printer is known as SN9 (orlup-cli list "
+         "shows them)\n"},
+        {"SN3", 1, "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
+        {"1-4", 1,
+         "orlup-cli: printer 1-4 cannot be opened: busy - another program (a print "
+         "queue?) holds it\n"},
+        {"TWIN", 1, "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"},
+    };
+    for (const auto& c : cases) {
+        fake.Device("b").received.clear();
+        EXPECT_EQ(Run({"flash", "--printer", c.id, Image}), c.status) << c.id;
+        EXPECT_EQ(err.str(), c.error);
+        EXPECT_EQ(fake.Device("b").received.size(), c.status == 0 ? 2509u : 0u) << c.id;
+        for (const char* other : {"a", "c", "d", "e", "f"}) {
+            EXPECT_TRUE(fake.Device(other).received.empty()) << c.id << other;
+        }
+    }
+}
+
+TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
+    Printer(fake, "b", "SN2", "1-2");
+    Printer(fake, "c", "SN3", "1-3");
+    Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
+    std::mutex lock;
+    std::vector<std::shared_ptr<FakePlatform>> made;
+    make = [&] {
+        const std::lock_guard<std::mutex> guard(lock);
+        made.push_back(std::make_shared<FakePlatform>(fake));
+        return made.back();
+    };
+    fake.Device("b").failWriteCall = 2;
+    fake.Device("b").writeError = ErrorCode::Timeout;
+    historyPath = "/dev/null/history.jsonl";
+
+    EXPECT_EQ(Run({"flash", "--all", Image}), 1);
+    const std::string text = out.str();
+    EXPECT_NE(text.find(Done), std::string::npos) << text;
+    EXPECT_NE(text.find("SN3/1-3: done, 2500 bytes"), std::string::npos);
+    EXPECT_NE(text.find("SN2/1-2: failed after 1024 of 2500 bytes - USB port write failed - "),
+              std::string::npos);
+    EXPECT_EQ(text.find(FlashTexts::Completion), text.rfind(FlashTexts::Completion));
+    EXPECT_NE(err.str().find("SN2/1-2: USB port write failed - "), std::string::npos);
+    EXPECT_NE(err.str().find("\n1 Ilvaran printer could not be opened: busy"), std::string::npos);
+    // Three attempts recorded, one warning.
+    EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
+    std::map<std::string, std::size_t> received;
+    for (const auto& platform : made) {
+        for (const char* path : {"a", "b", "c", "d"}) {
+            received[path] += platform->Device(path).received.size();
+        }
+    }
+    EXPECT_EQ(received, (std::map<std::string, std::size_t>{
+                            {"a", 2509}, {"b", 1033}, {"c", 2509}, {"d", 0}}));
+}
+
+TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
+    fake.AddImage("/img/0493\"\n\xfe.hex").bytes.assign(3, 1);
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(Run({"flash", "/img/0493\"\n\xfe.hex"}), 0);
+    fake.Device("a").openError = ErrorCode::AccessDenied;
+    EXPECT_EQ(Run({"flash", Image}), 1);
+    std::ifstream file(historyPath);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(lines.size(), 3u);
+    lines[0].erase("time");
+    EXPECT_EQ(lines[0],
+              nlohmann::json::parse(R"({"model": "Ilvaran", "serial": "SN1",
+        "busPort": "1-1", "image": "/img/0493.hex", "size": 2500, "sha256": ")" +
+                                    Digest + R"(", "bytesSent": 2500, "result": "done"})"));
+    EXPECT_EQ(lines[1]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
+    EXPECT_EQ(lines[2]["result"], "No Ilvaran printers found");
+    EXPECT_EQ(lines[2]["serial"], "");
+
+    std::ofstream(historyPath, std::ios::app) << "{\"broken\n";
+    EXPECT_EQ(Run({"history"}), 0);
+    EXPECT_NE(out.str().find("Ilvaran     SN1                 1-1       2500/2500             "
+                             "/img/0493.hex             done\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("/img/0493\"?\xEF\xBF\xBD.hex"), std::string::npos);
+    EXPECT_NE(err.str().find("skipped 1 line"), std::string::npos);
+}
+
+TEST(HistoryPathTest, FollowsXdgStateHomeThenHome) {
+    EXPECT_EQ(HistoryPath("/s", "/h"), "/s/orlup/history.jsonl");
+    EXPECT_EQ(HistoryPath("relative", "/h"), "/h/.local/state/orlup/history.jsonl");
+    EXPECT_EQ(HistoryPath(nullptr, "h"), "");
+}
+
+TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
+    using Trouble = SimulatedPrinters::Trouble;
+    const UpdateCommand command = BuildUpdateCommand(4);
+    const uint8_t bad[9] = {0x1B, 0x21, 0x68};
+    const struct {
+        Trouble trouble;
+        std::vector<std::vector<uint8_t>> writes;
+        uint32_t error;  // of the last write
+        uint64_t received;
+    } cases[] = {
+        {Trouble::None, {{command.begin(), command.end()}, {1, 2}, {3, 4}}, 0, 4},
+        {Trouble::None, {{command.begin(), command.begin() + 5}, {0, 0, 0, 'C', 1}}, 0, 1},
+        {Trouble::None, {{bad, bad + 9}}, ErrorCode::WriteFault, 0},
+        {Trouble::None,
+         {{command.begin(), command.end()}, {1, 2, 3, 4, 5}},
+         ErrorCode::WriteFault,
+         0},
+        {Trouble::Stall, {{command.begin(), command.end()}, {1, 2}, {3}}, ErrorCode::Timeout, 2},
+        {Trouble::Unplug,
+         {{command.begin(), command.end()}, {1, 2}, {3}},
+         ErrorCode::DeviceNotConnected,
+         2},
+    };
+    for (const auto& c : cases) {
+        SimulatedPrinters printers(c.trouble, std::chrono::milliseconds(1));
+        const UsbDeviceRecord printer = printers.ListUsbDevices().front();
+        const FileHandle handle = printers.OpenDevice(printer);
+        EXPECT_EQ(printers.OpenDevice(printer), InvalidFileHandle);
+        EXPECT_EQ(printers.LastError(), ErrorCode::Busy);
+        uint32_t written = 0;
+        bool ok = true;
+        for (const auto& bytes : c.writes) {
+            ok =
+                printers.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
+        }
+        EXPECT_EQ(ok ? 0 : printers.LastError(), c.error);
+        EXPECT_EQ(printers.Received(printer.serial), c.received);
+        EXPECT_EQ(printers.ListUsbDevices().size(), c.trouble == Trouble::Unplug ? 1u : 2u);
+        EXPECT_TRUE(printers.Close(handle));
+    }
+}
+
+}  // namespace
+}  // namespace orlup
