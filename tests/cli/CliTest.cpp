@@ -23,13 +23,15 @@ namespace {
 using test::FakeDevice;
 using test::FakePlatform;
 using Strings = std::vector<std::string>;
+using Json = nlohmann::json;
 
 const std::string Image = "/img/0493.hex";
 const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
 const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
+const std::string Completion = FlashTexts::Completion;
 
 // Port and image objects come from the one fake, or, as the threads of --all need them, each
-// from a fake of its own that sets itself up like the first.
+// from a copy of it.
 class FakeCliPlatform : public CliPlatform {
 public:
     FakeCliPlatform(FakePlatform& devices, std::function<std::shared_ptr<FakePlatform>()> make)
@@ -44,23 +46,22 @@ private:
     std::function<std::shared_ptr<FakePlatform>()> make_;
 };
 
+FakeDevice& Printer(FakePlatform& platform, const std::string& path, const std::string& serial,
+                    const std::string& busPort, const std::string& node = "",
+                    uint16_t productId = 0x200A) {
+    FakeDevice& device = platform.AddDevice(path, 0x044E, productId);
+    device.record = UsbDeviceRecord{path, "", 0x044E, productId, serial, busPort, node};
+    return device;
+}
+
 class CliTest : public testing::Test {
 protected:
     CliTest() {
         Printer(fake, "a", "SN1", "1-1", "/dev/usb/lp0");
         fake.AddImage(Image).bytes.assign(2500, 0x5A);
+        fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
-
-    static FakeDevice& Printer(FakePlatform& platform, const std::string& path,
-                               const std::string& serial, const std::string& busPort,
-                               const std::string& node = "", uint16_t productId = 0x200A) {
-        FakeDevice& device = platform.AddDevice(path, 0x044E, productId);
-        device.record.serial = serial;
-        device.record.busPort = busPort;
-        device.record.node = node;
-        return device;
-    }
 
     int Run(Strings args, bool terminal = false) {
         out.str("");
@@ -95,7 +96,7 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
     const struct {
         Strings args;
         int status;
-        std::string out;  // a part of standard output, or of standard error for status 2
+        std::string shown;  // a part of standard output, or of standard error for status 2
         std::size_t sent;
     } cases[] = {
         {{"--version"}, 0, "orlup-cli " ORLUP_VERSION "\n", 0},
@@ -115,11 +116,12 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
         {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Done, 2509},
         {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "", 0},
         {{"flash", "/img/0493-missing.hex"}, 1, "", 0},
+        {{"flash", "0493rel.hex"}, 0, "done, 9 bytes", 18},
     };
     for (const auto& c : cases) {
         fake.Device("a").received.clear();
         EXPECT_EQ(Run(c.args), c.status) << c.args.size();
-        EXPECT_NE((c.status == 2 ? err : out).str().find(c.out), std::string::npos) << err.str();
+        EXPECT_NE((c.status == 2 ? err : out).str().find(c.shown), std::string::npos) << err.str();
         EXPECT_EQ(fake.Device("a").received.size(), c.sent) << err.str();
     }
     EXPECT_EQ(Run({"--simulate=stall", "list"}), 0);
@@ -128,17 +130,14 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
 
 TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
     EXPECT_EQ(Run({"flash", Image}), 0);
-    EXPECT_EQ(out.str(),
-              "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n"
-              "100% 2500/2500 bytes\n" +
-                  std::string(FlashTexts::Completion) + "\n" + Done);
+    EXPECT_EQ(out.str(), "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n" +
+                             ("100% 2500/2500 bytes\n" + Completion + "\n" + Done));
     EXPECT_EQ(err.str(), "");
 
     EXPECT_EQ(Run({"flash", Image}, true), 0);
     EXPECT_NE(out.str().find("\r[################........................] 40% 1024/2500 bytes\r"),
               std::string::npos);
-    EXPECT_NE(out.str().find("] 100% 2500/2500 bytes\n" + std::string(FlashTexts::Completion)),
-              std::string::npos);
+    EXPECT_NE(out.str().find("] 100% 2500/2500 bytes\n" + Completion), std::string::npos);
 
     fake.Device("a").writeCalls = 0;
     fake.Device("a").failWriteCall = 2;
@@ -150,26 +149,19 @@ TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
                              "printer with the rotary switch at position 4 and flash again.\n");
 }
 
-TEST_F(CliTest, ARelativeImageIsFoundInTheCurrentFolder) {
-    fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
-    EXPECT_EQ(Run({"flash", "0493rel.hex"}), 0) << err.str();
-}
-
 TEST_F(CliTest, PrintersLeftOutAreExplainedAfterTheMessage) {
-    const struct {
-        uint32_t error;
-        std::string why;
-    } cases[] = {
+    const std::pair<uint32_t, std::string> cases[] = {
         {ErrorCode::AccessDenied,
-         "access denied - add yourself to group lp or install the package's udev rule"},
+         "access denied - add yourself to group lp or install the "
+         "package's udev rule"},
         {ErrorCode::Busy, "busy - another program (a print queue?) holds it"},
         {ErrorCode::NotSupported, ErrorText(ErrorCode::NotSupported)},
     };
-    for (const auto& c : cases) {
-        fake.Device("a").openError = c.error;
+    for (const auto& [error, why] : cases) {
+        fake.Device("a").openError = error;
         EXPECT_EQ(Run({"flash", Image}), 1);
         EXPECT_EQ(err.str(), "No Ilvaran printers found\n1 Ilvaran printer could not be opened: " +
-                                 c.why + "\n");
+                                 why + "\n");
     }
 }
 
@@ -182,10 +174,10 @@ TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
               "Ilvaran     SN1                 1-1       /dev/usb/lp0    ready\n"
               "Ilvaran-II  ?]2;\xff?              2-1       -               busy\n");
     EXPECT_EQ(Run({"list", "--json"}), 0);
-    const nlohmann::json list = nlohmann::json::parse(out.str());
+    const Json list = Json::parse(out.str());
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0], nlohmann::json::parse(R"({"model": "Ilvaran", "serial": "SN1",
-        "busPort": "1-1", "node": "/dev/usb/lp0", "description": "", "status": "ready"})"));
+    EXPECT_EQ(list[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
+        "node": "/dev/usb/lp0", "description": "", "status": "ready"})"));
     EXPECT_EQ(list[1]["serial"], "\x1b]2;\xEF\xBF\xBD\n");
     EXPECT_EQ(fake.OpenHandles(), 0);
 
@@ -201,30 +193,24 @@ TEST_F(CliTest, PrinterNamesOnePrinterByItsSerialBusPortOrNode) {
     Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
     Printer(fake, "e", "TWIN", "1-5");
     Printer(fake, "f", "TWIN", "1-6");
-    const struct {
-        std::string id;
-        int status;
-        std::string error;
-    } cases[] = {
-        {"SN2", 0, ""},
-        {"1-2", 0, ""},
-        {"/dev/usb/lp1", 0, ""},
-        {"SN9", 1,
-         "orlup-cli: no Ilvaran or Ilvaran-II printer is known as SN9 (orlup-cli list "
-         "shows them)\n"},
-        {"SN3", 1, "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
-        {"1-4", 1,
-         "orlup-cli: printer 1-4 cannot be opened: busy - another program (a print "
-         "queue?) holds it\n"},
-        {"TWIN", 1, "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"SN2", ""},
+        {"1-2", ""},
+        {"/dev/usb/lp1", ""},
+        {"SN9", "orlup-cli: no Ilvaran or Ilvaran-II printer is known as SN9"},
+        {"SN3", "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
+        {"1-4", "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
+        {"TWIN", "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"},
     };
-    for (const auto& c : cases) {
-        fake.Device("b").received.clear();
-        EXPECT_EQ(Run({"flash", "--printer", c.id, Image}), c.status) << c.id;
-        EXPECT_EQ(err.str(), c.error);
-        EXPECT_EQ(fake.Device("b").received.size(), c.status == 0 ? 2509u : 0u) << c.id;
-        for (const char* other : {"a", "c", "d", "e", "f"}) {
-            EXPECT_TRUE(fake.Device(other).received.empty()) << c.id << other;
+    for (const auto& [id, error] : cases) {
+        EXPECT_EQ(Run({"flash", "--printer", id, Image}), error.empty() ? 0 : 1) << id;
+        const std::string said = err.str();
+        EXPECT_EQ(said.rfind(error, 0), 0u) << said;
+        EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1);
+        for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+            const bool named = error.empty() && name == std::string("b");
+            EXPECT_EQ(fake.Device(name).received.size(), named ? 2509u : 0u) << id << name;
+            fake.Device(name).received.clear();
         }
     }
 }
@@ -233,15 +219,14 @@ TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
     Printer(fake, "b", "SN2", "1-2");
     Printer(fake, "c", "SN3", "1-3");
     Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
+    fake.Device("b").failWriteCall = 2;
+    fake.Device("b").writeError = ErrorCode::Timeout;
     std::mutex lock;
     std::vector<std::shared_ptr<FakePlatform>> made;
     make = [&] {
         const std::lock_guard<std::mutex> guard(lock);
-        made.push_back(std::make_shared<FakePlatform>(fake));
-        return made.back();
+        return made.emplace_back(std::make_shared<FakePlatform>(fake));
     };
-    fake.Device("b").failWriteCall = 2;
-    fake.Device("b").writeError = ErrorCode::Timeout;
     historyPath = "/dev/null/history.jsonl";
 
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
@@ -250,15 +235,15 @@ TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
     EXPECT_NE(text.find("SN3/1-3: done, 2500 bytes"), std::string::npos);
     EXPECT_NE(text.find("SN2/1-2: failed after 1024 of 2500 bytes - USB port write failed - "),
               std::string::npos);
-    EXPECT_EQ(text.find(FlashTexts::Completion), text.rfind(FlashTexts::Completion));
+    EXPECT_EQ(text.find(Completion), text.rfind(Completion));
     EXPECT_NE(err.str().find("SN2/1-2: USB port write failed - "), std::string::npos);
     EXPECT_NE(err.str().find("\n1 Ilvaran printer could not be opened: busy"), std::string::npos);
-    // Three attempts recorded, one warning.
+    // Three attempts to record, one warning.
     EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
     std::map<std::string, std::size_t> received;
     for (const auto& platform : made) {
-        for (const char* path : {"a", "b", "c", "d"}) {
-            received[path] += platform->Device(path).received.size();
+        for (const char* name : {"a", "b", "c", "d"}) {
+            received[name] += platform->Device(name).received.size();
         }
     }
     EXPECT_EQ(received, (std::map<std::string, std::size_t>{
@@ -266,20 +251,20 @@ TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
 }
 
 TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
-    fake.AddImage("/img/0493\"\n\xfe.hex").bytes.assign(3, 1);
+    const std::string hostile = "/img/0493\"\n\xfe.hex";
+    fake.AddImage(hostile).bytes.assign(3, 1);
     EXPECT_EQ(Run({"flash", Image}), 0);
-    EXPECT_EQ(Run({"flash", "/img/0493\"\n\xfe.hex"}), 0);
+    EXPECT_EQ(Run({"flash", hostile}), 0);
     fake.Device("a").openError = ErrorCode::AccessDenied;
     EXPECT_EQ(Run({"flash", Image}), 1);
     std::ifstream file(historyPath);
-    std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(file, line);) lines.push_back(nlohmann::json::parse(line));
+    std::vector<Json> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
     ASSERT_EQ(lines.size(), 3u);
     lines[0].erase("time");
-    EXPECT_EQ(lines[0],
-              nlohmann::json::parse(R"({"model": "Ilvaran", "serial": "SN1",
-        "busPort": "1-1", "image": "/img/0493.hex", "size": 2500, "sha256": ")" +
-                                    Digest + R"(", "bytesSent": 2500, "result": "done"})"));
+    EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
+        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done",
+        "sha256": ")" + Digest + "\"}"));
     EXPECT_EQ(lines[1]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
     EXPECT_EQ(lines[2]["result"], "No Ilvaran printers found");
     EXPECT_EQ(lines[2]["serial"], "");
@@ -288,8 +273,7 @@ TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
     EXPECT_EQ(Run({"history"}), 0);
     EXPECT_NE(out.str().find("Ilvaran     SN1                 1-1       2500/2500             "
                              "/img/0493.hex             done\n"),
-              std::string::npos)
-        << out.str();
+              std::string::npos);
     EXPECT_NE(out.str().find("/img/0493\"?\xEF\xBF\xBD.hex"), std::string::npos);
     EXPECT_NE(err.str().find("skipped 1 line"), std::string::npos);
 }
@@ -302,26 +286,21 @@ TEST(HistoryPathTest, FollowsXdgStateHomeThenHome) {
 
 TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
     using Trouble = SimulatedPrinters::Trouble;
-    const UpdateCommand command = BuildUpdateCommand(4);
-    const uint8_t bad[9] = {0x1B, 0x21, 0x68};
+    using Bytes = std::vector<uint8_t>;
+    const UpdateCommand full = BuildUpdateCommand(4);
+    const Bytes command(full.begin(), full.end()), head(full.begin(), full.begin() + 5);
     const struct {
         Trouble trouble;
-        std::vector<std::vector<uint8_t>> writes;
+        std::vector<Bytes> writes;
         uint32_t error;  // of the last write
         uint64_t received;
     } cases[] = {
-        {Trouble::None, {{command.begin(), command.end()}, {1, 2}, {3, 4}}, 0, 4},
-        {Trouble::None, {{command.begin(), command.begin() + 5}, {0, 0, 0, 'C', 1}}, 0, 1},
-        {Trouble::None, {{bad, bad + 9}}, ErrorCode::WriteFault, 0},
-        {Trouble::None,
-         {{command.begin(), command.end()}, {1, 2, 3, 4, 5}},
-         ErrorCode::WriteFault,
-         0},
-        {Trouble::Stall, {{command.begin(), command.end()}, {1, 2}, {3}}, ErrorCode::Timeout, 2},
-        {Trouble::Unplug,
-         {{command.begin(), command.end()}, {1, 2}, {3}},
-         ErrorCode::DeviceNotConnected,
-         2},
+        {Trouble::None, {command, {1, 2}, {3, 4}}, 0, 4},
+        {Trouble::None, {head, {0, 0, 0, 'C', 1}}, 0, 1},
+        {Trouble::None, {{0x1B, 0x21, 0x68, 0, 4, 0, 0, 0, 'C'}}, ErrorCode::WriteFault, 0},
+        {Trouble::None, {command, {1, 2, 3, 4, 5}}, ErrorCode::WriteFault, 0},
+        {Trouble::Stall, {command, {1, 2}, {3}}, ErrorCode::Timeout, 2},
+        {Trouble::Unplug, {command, {1, 2}, {3}}, ErrorCode::DeviceNotConnected, 2},
     };
     for (const auto& c : cases) {
         SimulatedPrinters printers(c.trouble, std::chrono::milliseconds(1));
@@ -331,7 +310,7 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         EXPECT_EQ(printers.LastError(), ErrorCode::Busy);
         uint32_t written = 0;
         bool ok = true;
-        for (const auto& bytes : c.writes) {
+        for (const Bytes& bytes : c.writes) {
             ok =
                 printers.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
         }
