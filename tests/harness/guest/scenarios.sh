@@ -114,8 +114,8 @@ expect_listed() {
 
 scenario_list_printers() {
     run_cli empty 20 list
-    expect_eq "exit code" $CLI_RC 0
-    expect_eq "empty list" "$(cat $RUN/empty.out)" "No Ilvaran or Ilvaran-II printers attached"
+    expect_eq "exit code" $CLI_RC 3
+    expect_eq "empty list" "$(cat $RUN/empty.err)" "No Ilvaran or Ilvaran-II printers attached"
     plug g0 dummy_udc.0 $PRODUCT_ILVARAN ILV-A1 || return
     plug g1 dummy_udc.1 $PRODUCT_ILVARAN2 "" || return
     nodeA=$(lp_node_of $PRODUCT_ILVARAN ILV-A1)
