@@ -19,7 +19,6 @@ CliHost::Outcome CliHost::Flash(const FlashSystem& system) {
     update_ = &update;
     update.OnUpdateFlash();
     RunTimer(update);
-    update_ = nullptr;
     return Outcome{update.completed(), update.bytesSent(),     update.imageSize(),
                    lastText_,          update.printersFound(), update.skippedPrinters()};
 }

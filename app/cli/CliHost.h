@@ -61,7 +61,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     Options options_;
-    const FlashUpdate* update_ = nullptr;
+    const FlashUpdate* update_ = nullptr;  // the attempt that Flash runs
     std::string lastText_;
     bool timerRunning_ = false;
     uint32_t timerId_ = 0;

@@ -143,9 +143,8 @@ private:
             }
         }
         if (free.empty()) {
-            context_.err << model_->noneFoundText << '\n';
+            Refuse(model_->noneFoundText);
             if (!skipped.empty()) context_.err << SkippedLine(*model_, skipped) << '\n';
-            Record(PrinterResult{{}, false, {false, 0, 0, model_->noneFoundText, 0, {}}});
             return 1;
         }
         std::vector<PrinterResult> results(free.size());
@@ -154,15 +153,17 @@ private:
             try {
                 threads.emplace_back([this, &results, &free, i] {
                     results[i] = RunOne(AttemptDevices(nullptr, {free[i]}), PrinterLabel(free[i]));
-                    results[i].printer = free[i];
-                    results[i].known = true;
                 });
-            } catch (const std::system_error& error) {
-                results[i] = PrinterResult{free[i], true, {}};
+            } catch (const std::system_error&) {
+                // Each transfer's thread is its timer.
                 results[i].outcome.message = FlashTexts::NoTimer;
             }
         }
         for (std::thread& thread : threads) thread.join();
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            results[i].printer = free[i];
+            results[i].known = true;
+        }
         const int status = Finish(results);
         if (!skipped.empty()) context_.err << SkippedLine(*model_, skipped) << '\n';
         return status;
@@ -247,7 +248,7 @@ private:
         entry.serial = result.printer.serial;
         entry.busPort = result.printer.busPort;
         entry.image = request_.image;
-        entry.size = facts_.error == 0 ? facts_.size : result.outcome.imageSize;
+        entry.size = facts_.size;
         entry.sha256 = facts_.sha256;
         entry.bytesSent = result.outcome.bytesSent;
         entry.result = result.outcome.completed ? "done" : result.outcome.message;

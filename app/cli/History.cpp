@@ -37,7 +37,6 @@ bool MakeFolders(const std::string& path) {
 // One write of the whole line, so that processes flashing side by side never mix their lines.
 // O_NONBLOCK: a FIFO put in the file's place must not hold the flash up.
 uint32_t AppendLine(const std::string& path, const std::string& line) {
-    if (path.empty()) return ErrorCode::PathNotFound;
     if (!MakeFolders(path)) return LastErrnoCode();
     const UniqueFd fd(
         open(path.c_str(),
@@ -87,8 +86,8 @@ std::string HistoryPath(const char* xdgStateHome, const char* home) {
 std::string UtcTimestamp(std::time_t time) {
     std::tm utc{};
     char text[32] = "";
-    if (gmtime_r(&time, &utc) != nullptr)
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    gmtime_r(&time, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
 

@@ -28,8 +28,8 @@ std::string Printable(const std::string& text) {
     std::string shown;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const bool c1 =
-            byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        const auto next = static_cast<unsigned char>(text[i + 1]);  // the terminator at the end
+        const bool c1 = byte == 0xC2 && next >= 0x80 && next < 0xA0;
         if (byte < 0x20 || byte == 0x7F || c1) {
             shown += '?';
             i += c1 ? 1 : 0;
