@@ -30,10 +30,6 @@ void CliHost::RunTimer(FlashUpdate& update) {
     Clock::time_point next = Clock::now() + period_;
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
-        const Clock::time_point now = Clock::now();
-        worstLateness_ = std::max(
-            worstLateness_, std::chrono::duration_cast<std::chrono::microseconds>(now - next));
-        ++ticks_;
         update.OnTimer(timerId_);
         next += period_;
         if (period_.count() > 0) {

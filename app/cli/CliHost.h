@@ -48,10 +48,6 @@ public:
     void KillTimer(uint32_t id) override;
     void EnableButtons(bool) override {}
 
-    /// Ticks delivered, and the most by which a tick came late.
-    uint64_t ticks() const { return ticks_; }
-    std::chrono::microseconds worstLateness() const { return worstLateness_; }
-
 private:
     void RunTimer(FlashUpdate& update);
     void Emit(std::ostream& stream, const std::string& text);
@@ -68,8 +64,6 @@ private:
     std::chrono::microseconds period_{0};
     int shown_ = -1;  // the percentage, or the tenth of it, last shown
     bool barOpen_ = false;
-    uint64_t ticks_ = 0;
-    std::chrono::microseconds worstLateness_{0};
 };
 
 }  // namespace orlup

@@ -69,16 +69,16 @@ public:
     int Run() {
         // The flash update tells an empty path or a wrong file name in its own words, before it
         // looks at any printer.
-        if (model_ == nullptr) return Finish({RunOne(AttemptDevices(&platform_.Devices()), "")});
+        if (model_ == nullptr) return Finish({RunOne(nullptr)});
         facts_ = ReadImageFacts(*platform_.MakeImages(), request_.image);
         if (!request_.sha256.empty() && !CheckDigest()) return 1;
         if (request_.all) return RunAll();
         if (request_.printerId.empty()) {
-            return Finish({RunOne(AttemptDevices(&platform_.Devices()), "")});
+            return Finish({RunOne(nullptr)});
         }
         UsbDeviceRecord printer;
         if (!FindNamedPrinter(&printer)) return 1;
-        return Finish({RunOne(AttemptDevices(nullptr, {printer}), "")});
+        return Finish({RunOne(&printer)});
     }
 
 private:
@@ -151,46 +151,45 @@ private:
         std::vector<std::thread> threads;
         for (std::size_t i = 0; i < free.size(); ++i) {
             try {
-                threads.emplace_back([this, &results, &free, i] {
-                    results[i] = RunOne(AttemptDevices(nullptr, {free[i]}), PrinterLabel(free[i]));
-                });
+                threads.emplace_back([this, &results, &free, i] { results[i] = RunOne(&free[i]); });
             } catch (const std::system_error&) {
                 // Each transfer's thread is its timer.
+                results[i] = PrinterResult{free[i], true, {}};
                 results[i].outcome.message = FlashTexts::NoTimer;
             }
         }
         for (std::thread& thread : threads) thread.join();
-        for (std::size_t i = 0; i < free.size(); ++i) {
-            results[i].printer = free[i];
-            results[i].known = true;
-        }
         const int status = Finish(results);
         if (!skipped.empty()) context_.err << SkippedLine(*model_, skipped) << '\n';
         return status;
     }
 
-    PrinterResult RunOne(AttemptDevices devices, const std::string& label) {
+    // One attempt over the named printer alone, or over every device as the dialog searches.
+    PrinterResult RunOne(const UsbDeviceRecord* named) {
+        AttemptDevices devices = named != nullptr ? AttemptDevices(nullptr, {*named})
+                                                  : AttemptDevices(&platform_.Devices());
         const std::shared_ptr<DeviceFileApi> ports = platform_.MakePorts();
         const std::shared_ptr<ImageFileApi> images = platform_.MakeImages();
         CliHost::Options options;
         options.terminal = context_.terminal;
         options.period = context_.period;
-        options.label = label;
+        if (request_.all && named != nullptr) options.label = PrinterLabel(*named);
         options.outputLock = &outputLock_;
         CliHost host(request_.image, context_.out, context_.err, options);
         PrinterResult result;
         result.outcome = host.Flash(FlashSystem{devices, *ports, *images});
-        if (label.empty() && model_ != nullptr && !result.outcome.skipped.empty()) {
+        if (!request_.all && !result.outcome.skipped.empty()) {
             context_.err << SkippedLine(*model_, result.outcome.skipped) << '\n';
         }
-        // The printer searched is the one of the model that the search did not leave out.
+        if (named != nullptr) return PrinterResult{*named, true, result.outcome};
+        // The printer searched is the one of the model that the search did not leave out; the
+        // search lists nothing for an image of no model.
         std::vector<UsbDeviceRecord> found;
         for (const UsbDeviceRecord& device : devices.listed()) {
             const bool left = std::any_of(
                 result.outcome.skipped.begin(), result.outcome.skipped.end(),
                 [&](const SkippedPrinter& s) { return s.device.devicePath == device.devicePath; });
-            if (ModelOfDevice(device) == model_ && model_ != nullptr && !left)
-                found.push_back(device);
+            if (ModelOfDevice(device) == model_ && !left) found.push_back(device);
         }
         result.known = found.size() == 1 && result.outcome.printersFound == 1;
         if (result.known) result.printer = found.front();

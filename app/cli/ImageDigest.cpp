@@ -6,8 +6,6 @@
 #include <array>
 #include <cctype>
 
-#include "text/ErrorCodes.h"
-
 namespace orlup {
 
 void Sha256::Free::operator()(evp_md_ctx_st* context) const { EVP_MD_CTX_free(context); }
@@ -64,7 +62,7 @@ ImageFacts ReadImageFacts(ImageFileApi& images, const std::string& path) {
         facts.size += count;
     }
     // Taken before the close, which may set an error of its own.
-    if (!read) facts.error = images.LastError() != 0 ? images.LastError() : ErrorCode::ReadFault;
+    if (!read) facts.error = images.LastError();
     images.Close(image);
     facts.sha256 = facts.error == 0 ? sha256.FinishHex() : "";
     return facts;

@@ -90,7 +90,6 @@ FileHandle SimulatedPrinters::OpenDevice(const UsbDeviceRecord& device) {
 
 bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t count,
                               uint32_t* written) {
-    *written = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     Printer* const open = OpenPrinter(handle);
     if (open == nullptr) return Fail(ErrorCode::InvalidHandle);

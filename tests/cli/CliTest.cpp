@@ -10,9 +10,7 @@
 #include <regex>
 #include <sstream>
 
-#include "History.h"
 #include "RunCli.h"
-#include "Version.h"
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
@@ -55,6 +53,9 @@ protected:
     CliTest() {
         Printer(fake, "a", "SN1", "1-1", "/dev/usb/lp0");
         fake.AddImage(Image).bytes.assign(2500, 0x5A);
+        fake.AddImage("/img/0493-20k.hex").bytes.assign(20480, 1);
+        fake.AddImage("/img/0493-bad.hex") =
+            test::FakeImage{{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
         fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
@@ -70,7 +71,7 @@ protected:
             return std::make_unique<FakeCliPlatform>(*devices, make);
         });
         context.terminal = terminal;
-        context.period = std::chrono::microseconds(0);
+        context.period = period;
         context.historyPath = historyPath;
         context.interruptSignal = [this] { return signal; };
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
@@ -85,6 +86,7 @@ protected:
     std::string historyPath = folder + "/state/orlup/history.jsonl";
     std::optional<SimulatedPrinters::Trouble> simulated;
     int signal = 0;
+    std::chrono::microseconds period{0};
 };
 
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
@@ -98,25 +100,27 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
         std::size_t sent;
         uint32_t openError = 0;  // the printer's: 5 access denied, 50 no driver bound
     } cases[] = {
-        {{"--version"}, 0, "orlup-cli " ORLUP_VERSION "\n", 0},
-        {{"-h"}, 0, usage, 0},
-        {{}, 2, usage, 0},
         {{"--bogus", "list"}, 2, "bad option or missing value: --bogus\n" + usage, 0},
-        {{"--simulate=smoke", "list"}, 2, usage, 0},
-        {{"list", "extra"}, 2, usage, 0},
-        {{"frobnicate"}, 2, usage, 0},
-        {{"history", "extra"}, 2, usage, 0},
-        {{"flash"}, 2, usage, 0},
-        {{"flash", Image, Image}, 2, usage, 0},
-        {{"flash", "--json", Image}, 2, usage, 0},
         {{"flash", "--all", "--printer", "SN1", Image}, 2, usage, 0},
         {{"flash", "--sha256", Digest.substr(1), Image}, 2, usage, 0},
-        {{"flash", "--sha256", std::string(64, 'g'), Image}, 2, usage, 0},
         {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Done, 2509},
         {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "", 0},
         {{"flash", "/img/0493-missing.hex"}, 1, "", 0},
+        {{"flash", "--sha256", Digest, "/img/0493-bad.hex"},
+         1,
+         ErrorText(ErrorCode::GenFailure),
+         0},
         {{"flash", "0493rel.hex"}, 0, "done, 9 bytes", 18},
         {{"flash", Image}, 1, "found\n1 Ilvaran printer could not be opened: " + denied, 0, 5},
+        {{"flash", "--all", Image},
+         1,
+         "found\n1 Ilvaran printer could not be opened: " + denied,
+         0,
+         5},
+        {{"flash", "/img/0493-20k.hex"},
+         0,
+         "0/20480 bytes\n10% 2048/20480 bytes\n20% 4096/",
+         20489},
         {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
     };
     for (const auto& c : cases) {
@@ -140,6 +144,12 @@ TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
     EXPECT_NE(out.str().find("\r[################........................] 40% 1024/2500 bytes\r"),
               std::string::npos);
     EXPECT_NE(out.str().find("] 100% 2500/2500 bytes\n" + Completion), std::string::npos);
+
+    period = std::chrono::milliseconds(2);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    // The command, three pieces and the stopping tick: never sooner than four periods.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(8));
 
     fake.Device("a").writeCalls = 0;
     fake.Device("a").failWriteCall = 2;
@@ -199,6 +209,10 @@ TEST_F(CliTest, PrinterNamesOnePrinterByItsSerialBusPortOrNode) {
             fake.Device(name).received.clear();
         }
     }
+    fake.Device("b").failOpenCall = fake.Device("b").opens + 1;  // taken after the check
+    fake.Device("b").failOpenError = ErrorCode::Busy;
+    EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 1);
+    EXPECT_EQ(out.str(), "SN2/1-2: failed after 0 of 0 bytes - No Ilvaran printers found\n");
 }
 
 TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
@@ -232,6 +246,11 @@ TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
         for (const auto& platform : made) received += platform->Device(name).received.size();
         EXPECT_EQ(received, sent) << name;
     }
+    signal = SIGTERM;
+    EXPECT_EQ(Run({"flash", "--all", Image}), 143);
+    EXPECT_NE(err.str().find("\nSN2/1-2: Transfer interrupted after 1024 of 2500"),
+              std::string::npos);
+    EXPECT_EQ(err.str().find("SN1/1-1: Transfer"), std::string::npos);
 }
 
 TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
@@ -261,12 +280,6 @@ TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
               std::string::npos);
     EXPECT_NE(out.str().find("/img/0493\"?\xEF\xBF\xBD.hex"), std::string::npos);
     EXPECT_NE(err.str().find("skipped 1 line"), std::string::npos);
-}
-
-TEST(HistoryPathTest, FollowsXdgStateHomeThenHome) {
-    EXPECT_EQ(HistoryPath("/s", "/h"), "/s/orlup/history.jsonl");
-    EXPECT_EQ(HistoryPath("relative", "/h"), "/h/.local/state/orlup/history.jsonl");
-    EXPECT_EQ(HistoryPath(nullptr, "h"), "");
 }
 
 TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
@@ -306,6 +319,21 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         EXPECT_FALSE(printers.Close(handle) || printers.Close(0) || printers.Close(3));
     }
     EXPECT_EQ(SimulatedPrinters().Received("SIM-none"), 0u);
+
+    // Opened anew, a printer takes a new command; it takes bytes at its own pace, 1 MiB/s.
+    SimulatedPrinters again;
+    const UsbDeviceRecord printer = again.ListUsbDevices().back();
+    const UpdateCommand announce = BuildUpdateCommand(51200);
+    const Bytes image(51200, 7);
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 2; ++round) {
+        const FileHandle handle = again.OpenDevice(printer);
+        uint32_t written = 0;
+        EXPECT_TRUE(again.Write(handle, announce.data(), 9, &written) &&
+                    again.Write(handle, image.data(), 51200, &written) && again.Close(handle));
+    }
+    EXPECT_EQ(again.Received(printer.serial), 51200u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
 }
 
 }  // namespace
