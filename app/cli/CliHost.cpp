@@ -1,9 +1,9 @@
 // The command-line host of the flash update.
 #include "CliHost.h"
 
-#include <algorithm>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 namespace orlup {
 
@@ -31,7 +31,6 @@ void CliHost::RunTimer(FlashUpdate& update) {
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
         update.OnTimer(timerId_);
-        next += period_;
         if (period_.count() > 0) {
             while (next <= Clock::now()) next += period_;
         }
@@ -41,8 +40,7 @@ void CliHost::RunTimer(FlashUpdate& update) {
 void CliHost::Emit(std::ostream& stream, const std::string& text) {
     std::unique_lock<std::mutex> lock;
     if (options_.outputLock != nullptr) lock = std::unique_lock<std::mutex>(*options_.outputLock);
-    if (barOpen_) out_ << '\n';
-    barOpen_ = false;
+    if (std::exchange(barOpen_, false)) out_ << '\n';
     if (!options_.label.empty()) stream << options_.label << ": ";
     stream << text << std::flush;
 }
