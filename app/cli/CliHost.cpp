@@ -1,10 +1,9 @@
 // The command-line host of the flash update.
 #include "CliHost.h"
 
-#include <algorithm>
 #include <ostream>
 #include <thread>
-
+#include <utility>
 
 namespace orlup {
 
@@ -13,13 +12,15 @@ constexpr int BarWidth = 40;
 }
 
 CliHost::CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options)
-    : imagePath_(std::move(imagePath)), out_(out), err_(err), options_(options) {}
+    : imagePath_(std::move(imagePath)), out_(out), err_(err), options_(std::move(options)) {}
 
-int CliHost::Flash(const FlashSystem& system) {
+CliHost::Outcome CliHost::Flash(const FlashSystem& system) {
     FlashUpdate update(*this, system);
+    update_ = &update;
     update.OnUpdateFlash();
     RunTimer(update);
-    return update.completed() ? 0 : 1;
+    return Outcome{update.completed(), update.bytesSent(),     update.imageSize(),
+                   lastText_,          update.printersFound(), update.skippedPrinters()};
 }
 
 void CliHost::RunTimer(FlashUpdate& update) {
@@ -29,51 +30,50 @@ void CliHost::RunTimer(FlashUpdate& update) {
     Clock::time_point next = Clock::now() + period_;
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
-        const Clock::time_point now = Clock::now();
-        worstLateness_ =
-            std::max(worstLateness_, std::chrono::duration_cast<std::chrono::microseconds>(now - next));
-        ++ticks_;
         update.OnTimer(timerId_);
-        next += period_;
         if (period_.count() > 0) {
             while (next <= Clock::now()) next += period_;
         }
     }
 }
 
-void CliHost::EndBar() {
-    if (barOpen_) {
-        out_ << '\n';
-        barOpen_ = false;
-    }
+void CliHost::Emit(std::ostream& stream, const std::string& text) {
+    std::unique_lock<std::mutex> lock;
+    if (options_.outputLock != nullptr) lock = std::unique_lock<std::mutex>(*options_.outputLock);
+    if (std::exchange(barOpen_, false)) out_ << '\n';
+    if (!options_.label.empty()) stream << options_.label << ": ";
+    stream << text << std::flush;
 }
 
 void CliHost::ShowMessage(const std::string& text) {
-    EndBar();
-    err_ << text << std::endl;
+    lastText_ = text;
+    Emit(err_, text + "\n");
 }
 
 void CliHost::ShowCompletion(const std::string& text) {
-    EndBar();
-    out_ << text << std::endl;
+    lastText_ = text;
+    if (options_.label.empty()) Emit(out_, text + "\n");
 }
 
-void CliHost::SetProgress(uint32_t position) {
-    // The dialog's bar shows anything past 100 as full; so does this one.
-    const uint32_t percent = std::min<uint32_t>(position, 100);
-    if (static_cast<int>(percent) == shownPercent_) return;
-    shownPercent_ = static_cast<int>(percent);
-    if (options_.terminal) {
-        DrawBar(percent);
-    } else {
-        out_ << percent << "%\n" << std::flush;
+// Worked out from the bytes, not from the dialog's position, which passes 100 on small images.
+void CliHost::SetProgress(uint32_t) {
+    const uint64_t sent = update_->bytesSent();
+    const uint64_t size = update_->imageSize();
+    const int percent = static_cast<int>(size == 0 ? 100 : sent * 100 / size);
+    const bool bar = options_.terminal && options_.label.empty();
+    const int shown = bar ? percent : percent / 10;
+    if (shown == shown_) return;
+    shown_ = shown;
+    const std::string counts = std::to_string(percent) + "% " + std::to_string(sent) + "/" +
+                               std::to_string(size) + " bytes";
+    if (!bar) {
+        Emit(out_, counts + "\n");
+        return;
     }
-}
-
-void CliHost::DrawBar(uint32_t percent) {
-    const int filled = static_cast<int>(percent) * BarWidth / 100;
+    // Only a lone transfer draws a bar, so no other thread writes meanwhile.
+    const int filled = percent * BarWidth / 100;
     out_ << "\r[" << std::string(filled, '#') << std::string(BarWidth - filled, '.') << "] "
-         << percent << "%" << std::flush;
+         << counts << std::flush;
     barOpen_ = true;
 }
 

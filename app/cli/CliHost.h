@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "update/FlashUpdate.h"
 
@@ -14,15 +16,29 @@ namespace orlup {
 class CliHost : public FlashUpdateHost {
 public:
     struct Options {
-        bool terminal = false;  // draw a bar instead of percentage lines
+        bool terminal = false;  // draw a bar instead of a line every 10 %
         /// Unset: the period the flash update asks for. Benchmarks and tests set their own.
         std::optional<std::chrono::microseconds> period;
+        /// Set when several transfers share the output: it starts each of their lines, no bar is
+        /// drawn and the completion text is left to the caller, who shows it once.
+        std::string label;
+        std::mutex* outputLock = nullptr;
+    };
+
+    /// How one attempt ended.
+    struct Outcome {
+        bool completed = false;
+        uint32_t bytesSent = 0;
+        uint32_t imageSize = 0;
+        std::string message;  // the last text shown; the completion text after success
+        int printersFound = 0;
+        std::vector<SkippedPrinter> skipped;
     };
 
     CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options);
 
-    /// Runs one attempt to its end; 0 when the completion text was shown, else 1.
-    int Flash(const FlashSystem& system);
+    /// Runs one attempt to its end.
+    Outcome Flash(const FlashSystem& system);
 
     std::string TakeImagePath() override { return imagePath_; }
     void ShowMessage(const std::string& text) override;
@@ -32,26 +48,22 @@ public:
     void KillTimer(uint32_t id) override;
     void EnableButtons(bool) override {}
 
-    /// Ticks delivered, and the most by which a tick came late.
-    uint64_t ticks() const { return ticks_; }
-    std::chrono::microseconds worstLateness() const { return worstLateness_; }
-
 private:
     void RunTimer(FlashUpdate& update);
-    void DrawBar(uint32_t percent);
+    void Emit(std::ostream& stream, const std::string& text);
     void EndBar();
 
     std::string imagePath_;
     std::ostream& out_;
     std::ostream& err_;
     Options options_;
+    const FlashUpdate* update_ = nullptr;  // the attempt that Flash runs
+    std::string lastText_;
     bool timerRunning_ = false;
     uint32_t timerId_ = 0;
     std::chrono::microseconds period_{0};
-    int shownPercent_ = -1;
+    int shown_ = -1;  // the percentage, or the tenth of it, last shown
     bool barOpen_ = false;
-    uint64_t ticks_ = 0;
-    std::chrono::microseconds worstLateness_{0};
 };
 
 }  // namespace orlup

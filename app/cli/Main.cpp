@@ -1,11 +1,11 @@
-// orlup-cli: lists the attached printers, or flashes one from the command line.
+// orlup-cli: wires the real USB printers, or simulated ones, to the command line.
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdlib>
 #include <iostream>
 
-#include "CliHost.h"
-#include "PrinterListing.h"
+#include "History.h"
+#include "RunCli.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
@@ -13,31 +13,48 @@
 
 namespace {
 
-const char* const Usage =
-    "usage: orlup-cli list\n"
-    "       orlup-cli flash IMAGE\n"
-    "\n"
-    "Set the printer's rotary switch to position 4 and re-power it before flashing.\n";
+using namespace orlup;
+
+class LinuxPlatform : public CliPlatform {
+public:
+    UsbDeviceSource& Devices() override { return devices_; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override {
+        return std::make_shared<UsblpDeviceFiles>();
+    }
+    std::shared_ptr<ImageFileApi> MakeImages() override {
+        return std::make_shared<LinuxImageFiles>();
+    }
+
+private:
+    SysfsUsbDevices devices_;
+};
+
+// The simulated printers keep each thread's last error apart themselves; images are real files.
+class SimulatedPlatform : public CliPlatform {
+public:
+    explicit SimulatedPlatform(SimulatedPrinters::Trouble trouble) : printers_(trouble) {}
+    UsbDeviceSource& Devices() override { return printers_; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers_); }
+    std::shared_ptr<ImageFileApi> MakeImages() override {
+        return std::make_shared<LinuxImageFiles>();
+    }
+
+private:
+    SimulatedPrinters printers_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     orlup::EnsureStandardDescriptors();
-    orlup::SysfsUsbDevices devices;
-    orlup::UsblpDeviceFiles ports;
-    orlup::LinuxImageFiles images;
-    if (argc == 2 && std::strcmp(argv[1], "list") == 0) {
-        if (orlup::ListPrinters(devices, ports, std::cout) == 0) {
-            std::cout << "No Ilvaran or Ilvaran-II printers attached\n";
-        }
-        return 0;
-    }
-    if (argc == 3 && std::strcmp(argv[1], "flash") == 0) {
-        orlup::CliHost::Options options;
-        options.terminal = isatty(STDOUT_FILENO) != 0;
-        orlup::CliHost host(argv[2], std::cout, std::cerr, options);
-        return host.Flash(orlup::FlashSystem{devices, ports, images});
-    }
-    std::cerr << Usage;
-    return 2;
+    CliContext context{
+        std::cout, std::cerr, [](std::optional<SimulatedPrinters::Trouble> simulate) {
+            if (simulate) {
+                return std::unique_ptr<CliPlatform>(std::make_unique<SimulatedPlatform>(*simulate));
+            }
+            return std::unique_ptr<CliPlatform>(std::make_unique<LinuxPlatform>());
+        }};
+    context.terminal = isatty(STDOUT_FILENO) != 0;
+    context.historyPath = HistoryPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+    return RunCli(argc, argv, context);
 }

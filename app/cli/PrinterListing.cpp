@@ -1,18 +1,18 @@
-// The printer listing of the command-line host.
+// "orlup-cli list" and what the other commands show of a printer.
 #include "PrinterListing.h"
 
 #include <iomanip>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
-#include "update/FirmwareModel.h"
 
 namespace orlup {
 
 namespace {
 
-std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : Printable(text); }
 
 void PrintRow(std::ostream& out, const std::string& model, const std::string& serial,
               const std::string& busPort, const std::string& node, const std::string& status) {
@@ -21,6 +21,35 @@ void PrintRow(std::ostream& out, const std::string& model, const std::string& se
 }
 
 }  // namespace
+
+// A USB string is whatever its device's maker chose, escape sequences included; C1 controls
+// are caught in their UTF-8 form too.
+std::string Printable(const std::string& text) {
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = static_cast<unsigned char>(text[i + 1]);  // the terminator at the end
+        const bool c1 = byte == 0xC2 && next >= 0x80 && next < 0xA0;
+        if (byte < 0x20 || byte == 0x7F || c1) {
+            shown += '?';
+            i += c1 ? 1 : 0;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+std::string PrinterLabel(const UsbDeviceRecord& device) {
+    return OrDash(device.serial) + "/" + OrDash(device.busPort);
+}
+
+const FirmwareModel* ModelOfDevice(const UsbDeviceRecord& device) {
+    for (const FirmwareModel& model : FirmwareModels) {
+        if (HasIds(device, model.vendorId, model.productId)) return &model;
+    }
+    return nullptr;
+}
 
 std::string PrinterStatus(DeviceFileApi& files, const UsbDeviceRecord& device) {
     const FileHandle handle = files.OpenDevice(device);
@@ -41,18 +70,56 @@ std::string PrinterStatus(DeviceFileApi& files, const UsbDeviceRecord& device) {
     }
 }
 
-int ListPrinters(UsbDeviceSource& devices, DeviceFileApi& files, std::ostream& out) {
-    const std::vector<UsbDeviceRecord> present = devices.ListUsbDevices();
+std::string OpenFailureReason(uint32_t code) {
+    switch (code) {
+        case ErrorCode::AccessDenied:
+            return "access denied - add yourself to group lp or install the package's udev rule";
+        case ErrorCode::Busy:
+        case ErrorCode::SharingViolation:
+            return "busy - another program (a print queue?) holds it";
+        default:
+            return ErrorText(code);
+    }
+}
+
+int ListPrinters(const std::vector<UsbDeviceRecord>& devices, DeviceFileApi& files, bool json,
+                 std::ostream& out) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
     int listed = 0;
     for (const FirmwareModel& model : FirmwareModels) {
-        for (const UsbDeviceRecord& device : present) {
+        for (const UsbDeviceRecord& device : devices) {
             if (!HasIds(device, model.vendorId, model.productId)) continue;
-            if (listed++ == 0) PrintRow(out, "MODEL", "SERIAL", "BUS-PORT", "NODE", "STATUS");
+            const std::string status = PrinterStatus(files, device);
+            if (listed++ == 0 && !json)
+                PrintRow(out, "MODEL", "SERIAL", "BUS-PORT", "NODE", "STATUS");
+            if (json) {
+                array.push_back({{"model", model.modelName},
+                                 {"serial", device.serial},
+                                 {"busPort", device.busPort},
+                                 {"node", device.node},
+                                 {"description", device.description},
+                                 {"status", status}});
+                continue;
+            }
             PrintRow(out, model.modelName, OrDash(device.serial), OrDash(device.busPort),
-                     OrDash(device.node), PrinterStatus(files, device));
+                     OrDash(device.node), status);
         }
     }
+    // Device strings need not be UTF-8; what is not becomes U+FFFD rather than a broken array.
+    if (json) out << array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     return listed;
+}
+
+std::vector<UsbDeviceRecord> PrintersNamed(const std::vector<UsbDeviceRecord>& devices,
+                                           const std::string& id) {
+    std::vector<UsbDeviceRecord> named;
+    for (const UsbDeviceRecord& device : devices) {
+        if (ModelOfDevice(device) == nullptr || id.empty()) continue;
+        if (device.serial == id || device.busPort == id || device.node == id) {
+            named.push_back(device);
+        }
+    }
+    return named;
 }
 
 }  // namespace orlup

@@ -20,7 +20,8 @@ UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number) {
     record.productId = model.productId;
     record.serial = std::string("SIM-") + model.fileNameTag;
     record.busPort = "sim-" + std::to_string(number);
-    record.node = "simulated";
+    // Unique, as real nodes are, so that any of the three names a printer.
+    record.node = "sim-lp" + std::to_string(number);
     record.devicePath = "simulated:" + record.busPort;
     record.description = std::string("Simulated ") + model.modelName;
     return record;
@@ -32,7 +33,8 @@ uint64_t AnnouncedSize(const std::vector<uint8_t>& command) {
 }
 
 bool IsUpdateCommand(const std::vector<uint8_t>& command) {
-    const UpdateCommand expected = BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
+    const UpdateCommand expected =
+        BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
     return std::equal(expected.begin(), expected.end(), command.begin());
 }
 
@@ -73,32 +75,25 @@ std::vector<UsbDeviceRecord> SimulatedPrinters::ListUsbDevices() {
 
 FileHandle SimulatedPrinters::OpenDevice(const UsbDeviceRecord& device) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    for (std::size_t i = 0; i < printers_.size(); ++i) {
-        Printer& printer = printers_[i];
-        if (printer.record.devicePath != device.devicePath) continue;
-        if (!printer.present) break;
-        if (printer.open) {
-            Fail(ErrorCode::Busy);
-            return InvalidFileHandle;
-        }
-        printer.open = true;
-        printer.command.clear();
-        printer.announced = printer.received = 0;
-        return static_cast<FileHandle>(i + 1);
+    const auto printer = std::find_if(printers_.begin(), printers_.end(), [&](const Printer& p) {
+        return p.present && p.record.devicePath == device.devicePath;
+    });
+    if (printer == printers_.end() || printer->open) {
+        Fail(printer == printers_.end() ? ErrorCode::FileNotFound : ErrorCode::Busy);
+        return InvalidFileHandle;
     }
-    Fail(ErrorCode::FileNotFound);
-    return InvalidFileHandle;
+    printer->open = true;
+    printer->command.clear();
+    printer->announced = printer->received = 0;
+    return static_cast<FileHandle>(printer - printers_.begin() + 1);
 }
 
 bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t count,
                               uint32_t* written) {
-    *written = 0;
     std::unique_lock<std::mutex> lock(mutex_);
-    if (handle < 1 || static_cast<std::size_t>(handle) > printers_.size() ||
-        !printers_[handle - 1].open) {
-        return Fail(ErrorCode::InvalidHandle);
-    }
-    Printer& printer = printers_[handle - 1];
+    Printer* const open = OpenPrinter(handle);
+    if (open == nullptr) return Fail(ErrorCode::InvalidHandle);
+    Printer& printer = *open;
     if (!printer.present) return Fail(ErrorCode::DeviceNotConnected);
     const bool halfWay = printer.announced > 0 && printer.received * 2 >= printer.announced;
     if (halfWay && trouble_ == Trouble::Unplug) {
@@ -135,12 +130,16 @@ uint32_t SimulatedPrinters::Take(Printer& printer, const uint8_t* bytes, uint32_
 
 bool SimulatedPrinters::Close(FileHandle handle) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (handle < 1 || static_cast<std::size_t>(handle) > printers_.size() ||
-        !printers_[handle - 1].open) {
-        return Fail(ErrorCode::InvalidHandle);
-    }
-    printers_[handle - 1].open = false;
+    Printer* const printer = OpenPrinter(handle);
+    if (printer == nullptr) return Fail(ErrorCode::InvalidHandle);
+    printer->open = false;
     return true;
+}
+
+SimulatedPrinters::Printer* SimulatedPrinters::OpenPrinter(FileHandle handle) {
+    if (handle < 1 || static_cast<std::size_t>(handle) > printers_.size()) return nullptr;
+    Printer& printer = printers_[static_cast<std::size_t>(handle) - 1];
+    return printer.open ? &printer : nullptr;
 }
 
 uint32_t SimulatedPrinters::LastError() const { return lastError_; }

@@ -48,6 +48,8 @@ private:
     };
 
     bool Fail(uint32_t code);
+    /// The open printer behind a handle; null for any other handle. Needs the lock.
+    Printer* OpenPrinter(FileHandle handle);
     uint32_t Take(Printer& printer, const uint8_t* bytes, uint32_t count);
 
     Trouble trouble_;

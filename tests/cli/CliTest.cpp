@@ -1,0 +1,340 @@
+// orlup-cli through its real parser and commands, against scripted printers.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+
+#include "RunCli.h"
+#include "fakes/FakePlatform.h"
+#include "text/ErrorCodes.h"
+#include "text/ErrorText.h"
+#include "update/FlashTexts.h"
+
+namespace orlup {
+namespace {
+
+using test::FakePlatform;
+using Strings = std::vector<std::string>;
+using Json = nlohmann::json;
+
+const std::string Image = "/img/0493.hex";
+const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
+const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
+const std::string Completion = FlashTexts::Completion;
+
+using Maker = std::function<std::shared_ptr<FakePlatform>()>;
+
+// Port and image objects come from make: the one fake, or for the threads of --all a copy each.
+struct FakeCliPlatform : CliPlatform {
+    FakeCliPlatform(FakePlatform& devices, Maker make) : devices(devices), make(std::move(make)) {}
+    UsbDeviceSource& Devices() override { return devices; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override { return make(); }
+    std::shared_ptr<ImageFileApi> MakeImages() override { return make(); }
+    FakePlatform& devices;
+    Maker make;
+};
+
+test::FakeDevice& Printer(FakePlatform& platform, const std::string& path,
+                          const std::string& serial, const std::string& busPort,
+                          const std::string& node = "", uint16_t productId = 0x200A) {
+    test::FakeDevice& device = platform.AddDevice(path, 0x044E, productId);
+    device.record = UsbDeviceRecord{path, "", 0x044E, productId, serial, busPort, node};
+    return device;
+}
+
+class CliTest : public testing::Test {
+protected:
+    CliTest() {
+        Printer(fake, "a", "SN1", "1-1", "/dev/usb/lp0");
+        fake.AddImage(Image).bytes.assign(2500, 0x5A);
+        fake.AddImage("/img/0493-20k.hex").bytes.assign(20480, 1);
+        fake.AddImage("/img/0493-bad.hex") =
+            test::FakeImage{{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
+        fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
+    }
+    ~CliTest() override { std::filesystem::remove_all(folder); }
+
+    int Run(Strings args, bool terminal = false) {
+        out.str("");
+        err.str("");
+        args.insert(args.begin(), "orlup-cli");
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        CliContext context(out, err, [this](std::optional<SimulatedPrinters::Trouble> trouble) {
+            simulated = trouble;
+            return std::make_unique<FakeCliPlatform>(*devices, make);
+        });
+        context.terminal = terminal;
+        context.period = period;
+        context.historyPath = historyPath;
+        context.interruptSignal = [this] { return signal; };
+        return RunCli(static_cast<int>(argv.size()), argv.data(), context);
+    }
+
+    FakePlatform fake;
+    FakePlatform* devices = &fake;
+    Maker make = [this] { return Borrow(fake); };
+    std::ostringstream out;
+    std::ostringstream err;
+    std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(getpid());
+    std::string historyPath = folder + "/state/orlup/history.jsonl";
+    std::optional<SimulatedPrinters::Trouble> simulated;
+    int signal = 0;
+    std::chrono::microseconds period{0};
+};
+
+TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
+    const std::string usage = "usage: orlup-cli [--simulate[=stall|unplug]] list [--json]\n";
+    const std::string denied =
+        "access denied - add yourself to group lp or install the package's udev rule\n";
+    const struct {
+        Strings args;
+        int status;
+        std::string shown;  // a part of standard output and error
+        std::size_t sent;
+        uint32_t openError = 0;  // the printer's: 5 access denied, 50 no driver bound
+    } cases[] = {
+        {{"--bogus", "list"}, 2, "bad option or missing value: --bogus\n" + usage, 0},
+        {{"flash", "--all", "--printer", "SN1", Image}, 2, usage, 0},
+        {{"flash", "--sha256", Digest.substr(1), Image}, 2, usage, 0},
+        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Done, 2509},
+        {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "", 0},
+        {{"flash", "/img/0493-missing.hex"}, 1, "", 0},
+        {{"flash", "--sha256", Digest, "/img/0493-bad.hex"},
+         1,
+         ErrorText(ErrorCode::GenFailure),
+         0},
+        {{"flash", "0493rel.hex"}, 0, "done, 9 bytes", 18},
+        {{"flash", Image}, 1, "found\n1 Ilvaran printer could not be opened: " + denied, 0, 5},
+        {{"flash", "--all", Image},
+         1,
+         "found\n1 Ilvaran printer could not be opened: " + denied,
+         0,
+         5},
+        {{"flash", "/img/0493-20k.hex"},
+         0,
+         "0/20480 bytes\n10% 2048/20480 bytes\n20% 4096/",
+         20489},
+        {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
+    };
+    for (const auto& c : cases) {
+        fake.Device("a").received.clear();
+        fake.Device("a").openError = c.openError;
+        EXPECT_EQ(Run(c.args), c.status) << c.args.size();
+        EXPECT_NE((out.str() + err.str()).find(c.shown), std::string::npos) << err.str();
+        EXPECT_EQ(fake.Device("a").received.size(), c.sent) << err.str();
+    }
+    EXPECT_EQ(Run({"--simulate=stall", "list"}), 0);
+    EXPECT_EQ(simulated, SimulatedPrinters::Trouble::Stall);
+}
+
+TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(out.str(), "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n" +
+                             ("100% 2500/2500 bytes\n" + Completion + "\n" + Done));
+    EXPECT_EQ(err.str(), "");
+
+    EXPECT_EQ(Run({"flash", Image}, true), 0);
+    EXPECT_NE(out.str().find("\r[################........................] 40% 1024/2500 bytes\r"),
+              std::string::npos);
+    EXPECT_NE(out.str().find("] 100% 2500/2500 bytes\n" + Completion), std::string::npos);
+
+    period = std::chrono::milliseconds(5);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    // The command, three pieces and the stopping tick: never sooner than four periods.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+
+    fake.Device("a").writeCalls = 0;
+    fake.Device("a").failWriteCall = 2;
+    fake.Device("a").writeError = ErrorCode::OperationAborted;
+    signal = SIGINT;
+    EXPECT_EQ(Run({"flash", Image}), 130);
+    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
+                             "\nTransfer interrupted after 1024 of 2500 bytes. Re-power the "
+                             "printer with the rotary switch at position 4 and flash again.\n");
+}
+
+TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
+    fake.AddDevice("mouse", 0x046D, 0xC077);
+    Printer(fake, "two", "\x1b]2;\xff\x7f\xc2\x9b\n", "2-1", "", 0x1301).heldElsewhere = true;
+    EXPECT_EQ(Run({"list"}), 0);
+    EXPECT_EQ(out.str(),
+              "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
+              "Ilvaran     SN1                 1-1       /dev/usb/lp0    ready\n"
+              "Ilvaran-II  ?]2;\xff???            2-1       -               busy\n");
+    EXPECT_EQ(Run({"list", "--json"}), 0);
+    const Json list = Json::parse(out.str());
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
+        "node": "/dev/usb/lp0", "description": "", "status": "ready"})"));
+    EXPECT_EQ(list[1]["serial"], "\x1b]2;\xEF\xBF\xBD\x7f\xc2\x9b\n");
+    EXPECT_EQ(fake.OpenHandles(), 0);
+
+    FakePlatform none;
+    devices = &none;
+    EXPECT_EQ(Run({"list", "--json"}), 3);
+    EXPECT_EQ(out.str() + err.str(), "[]\nNo Ilvaran or Ilvaran-II printers attached\n");
+}
+
+TEST_F(CliTest, PrinterNamesOnePrinterByItsSerialBusPortOrNode) {
+    Printer(fake, "b", "SN2", "1-2", "/dev/usb/lp1");
+    Printer(fake, "c", "SN3", "1-3", "", 0x1301);
+    Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
+    Printer(fake, "e", "TWIN", "1-5");
+    Printer(fake, "f", "TWIN", "1-6");
+    const std::pair<std::string, std::string> cases[] = {
+        {"SN2", ""},
+        {"1-2", ""},
+        {"/dev/usb/lp1", ""},
+        {"SN9", "orlup-cli: no Ilvaran or Ilvaran-II printer is known as SN9"},
+        {"SN3", "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
+        {"1-4", "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
+        {"TWIN", "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"},
+    };
+    for (const auto& [id, error] : cases) {
+        EXPECT_EQ(Run({"flash", "--printer", id, Image}), error.empty() ? 0 : 1) << id;
+        const std::string said = err.str();
+        EXPECT_EQ(said.rfind(error, 0), 0u) << said;
+        EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1);
+        for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+            const bool named = error.empty() && name == std::string("b");
+            EXPECT_EQ(fake.Device(name).received.size(), named ? 2509u : 0u) << id << name;
+            fake.Device(name).received.clear();
+        }
+    }
+    fake.Device("b").failOpenCall = fake.Device("b").opens + 1;  // taken after the check
+    fake.Device("b").failOpenError = ErrorCode::Busy;
+    EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 1);
+    EXPECT_EQ(out.str(), "SN2/1-2: failed after 0 of 0 bytes - No Ilvaran printers found\n");
+}
+
+TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
+    Printer(fake, "b", "SN2", "1-2");
+    Printer(fake, "c", "SN3", "1-3");
+    Printer(fake, "d", "SN4", "1-4").heldElsewhere = true;
+    fake.Device("b").failWriteCall = 2;
+    fake.Device("b").writeError = ErrorCode::Timeout;
+    std::mutex lock;
+    std::vector<std::shared_ptr<FakePlatform>> made;
+    make = [&] {
+        const std::lock_guard<std::mutex> guard(lock);
+        return made.emplace_back(std::make_shared<FakePlatform>(fake));
+    };
+    historyPath = "/dev/null/history.jsonl";
+
+    EXPECT_EQ(Run({"flash", "--all", Image}), 1);
+    const std::string text = out.str();
+    EXPECT_NE(text.find(Done), std::string::npos) << text;
+    EXPECT_NE(text.find("SN3/1-3: done, 2500 bytes"), std::string::npos);
+    EXPECT_NE(text.find("SN2/1-2: failed after 1024 of 2500 bytes - USB port write failed - "),
+              std::string::npos);
+    EXPECT_EQ(text.find(Completion), text.rfind(Completion));
+    EXPECT_NE(err.str().find("SN2/1-2: USB port write failed - "), std::string::npos);
+    EXPECT_NE(err.str().find("\n1 Ilvaran printer could not be opened: busy"), std::string::npos);
+    // Three attempts to record, one warning.
+    EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
+    for (const auto& [name, sent] :
+         std::map<std::string, std::size_t>{{"a", 2509}, {"b", 1033}, {"c", 2509}, {"d", 0}}) {
+        std::size_t received = 0;
+        for (const auto& platform : made) received += platform->Device(name).received.size();
+        EXPECT_EQ(received, sent) << name;
+    }
+    signal = SIGTERM;
+    EXPECT_EQ(Run({"flash", "--all", Image}), 143);
+    EXPECT_NE(err.str().find("\nSN2/1-2: Transfer interrupted after 1024 of 2500"),
+              std::string::npos);
+    EXPECT_EQ(err.str().find("SN1/1-1: Transfer"), std::string::npos);
+}
+
+TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
+    const std::string hostile = "/img/0493\"\n\xfe.hex";
+    fake.AddImage(hostile).bytes.assign(3, 1);
+    EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(Run({"flash", hostile}), 0);
+    EXPECT_EQ(Run({"flash", "--printer", "SN9", Image}), 1);
+    std::ifstream file(historyPath);
+    std::vector<Json> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(std::regex_match(lines[0]["time"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    lines[0].erase("time");
+    EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
+        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done",
+        "sha256": ")" + Digest + "\"}"));
+    EXPECT_EQ(lines[1]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
+    EXPECT_EQ(lines[2]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
+    EXPECT_EQ(lines[2]["serial"], "");
+
+    std::ofstream(historyPath, std::ios::app) << "{\"broken\n";
+    EXPECT_EQ(Run({"history"}), 0);
+    EXPECT_NE(out.str().find("Ilvaran     SN1                 1-1       2500/2500             "
+                             "/img/0493.hex             done\n"),
+              std::string::npos);
+    EXPECT_NE(out.str().find("/img/0493\"?\xEF\xBF\xBD.hex"), std::string::npos);
+    EXPECT_NE(err.str().find("skipped 1 line"), std::string::npos);
+}
+
+TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
+    using Trouble = SimulatedPrinters::Trouble;
+    using Bytes = std::vector<uint8_t>;
+    const UpdateCommand full = BuildUpdateCommand(4);
+    const Bytes command(full.begin(), full.end()), head(full.begin(), full.begin() + 5);
+    const struct {
+        Trouble trouble;
+        std::vector<Bytes> writes;
+        uint32_t error;  // of the last write
+        uint64_t received;
+    } cases[] = {
+        {Trouble::None, {command, {1, 2}, {3, 4}}, 0, 4},
+        {Trouble::None, {head, {0, 0, 0, 'C', 1}}, 0, 1},
+        {Trouble::None, {{0x1B, 0x21, 0x68, 0, 4, 0, 0, 0, 'C'}}, ErrorCode::WriteFault, 0},
+        {Trouble::None, {command, {1, 2, 3, 4, 5}}, ErrorCode::WriteFault, 0},
+        {Trouble::Stall, {command, {1, 2}, {3}}, ErrorCode::Timeout, 2},
+        {Trouble::Unplug, {command, {1, 2}, {3}}, ErrorCode::DeviceNotConnected, 2},
+    };
+    for (const auto& c : cases) {
+        SimulatedPrinters printers(c.trouble, std::chrono::milliseconds(1));
+        const UsbDeviceRecord printer = printers.ListUsbDevices().front();
+        const FileHandle handle = printers.OpenDevice(printer);
+        EXPECT_EQ(printers.OpenDevice(printer), InvalidFileHandle);
+        EXPECT_EQ(printers.LastError(), ErrorCode::Busy);
+        uint32_t written = 0;
+        bool ok = true;
+        for (const Bytes& bytes : c.writes) {
+            ok =
+                printers.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
+        }
+        EXPECT_EQ(ok ? 0 : printers.LastError(), c.error);
+        EXPECT_EQ(printers.Received(printer.serial), c.received);
+        EXPECT_EQ(printers.ListUsbDevices().size(), c.trouble == Trouble::Unplug ? 1u : 2u);
+        EXPECT_TRUE(printers.Close(handle));
+        EXPECT_FALSE(printers.Close(handle) || printers.Close(0) || printers.Close(3));
+    }
+    EXPECT_EQ(SimulatedPrinters().Received("SIM-none"), 0u);
+
+    // Opened anew, a printer takes a new command; it takes bytes at its own pace, 1 MiB/s.
+    SimulatedPrinters again;
+    const UsbDeviceRecord printer = again.ListUsbDevices().back();
+    const UpdateCommand announce = BuildUpdateCommand(51200);
+    const Bytes image(51200, 7);
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 2; ++round) {
+        const FileHandle handle = again.OpenDevice(printer);
+        uint32_t written = 0;
+        EXPECT_TRUE(again.Write(handle, announce.data(), 9, &written) &&
+                    again.Write(handle, image.data(), 51200, &written) && again.Close(handle));
+    }
+    EXPECT_EQ(again.Received(printer.serial), 51200u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
+}
+
+}  // namespace
+}  // namespace orlup

@@ -1,0 +1,36 @@
+#!/bin/sh
+# The real orlup-cli: its exit statuses, whole updates of simulated printers, and the history
+# where the environment puts it.
+# Usage: binary-test.sh ORLUP_CLI VERSION
+set -u
+cli=$1 version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; cat "$work/err" 2>/dev/null; exit 1; }
+
+[ "$("$cli" --version)" = "orlup-cli $version" ] || fail "--version"
+"$cli" -h | grep -q "^usage: orlup-cli \[--simulate" || fail "-h"
+head -c 3000 /dev/zero | tr '\0' 'Z' > "$work/0493sample.hex"
+cd "$work" || exit 1
+export XDG_STATE_HOME="$work/state"
+for args in "" "--simulate=smoke list" "list extra" "frobnicate" "history extra" "flash" \
+    "flash a b" "flash --sha256 $(printf '%064d' 0 | tr 0 g) x" "flash --json 0493sample.hex"; do
+    # shellcheck disable=SC2086 # each word an argument
+    "$cli" $args > out 2> err
+    [ $? = 2 ] && grep -q "^usage: orlup-cli" err && [ ! -s out ] || fail "usage for '$args'"
+done
+[ "$(head -n 1 err)" = "orlup-cli: bad option or missing value: --json" ] || fail "own words only"
+
+"$cli" --simulate flash 0493sample.hex > out 2> err || fail "simulated flash"
+grep -q "^100% 3000/3000 bytes$" out || fail "no progress line"
+grep -q "^SIM-0493/sim-1: done, 3000 bytes, sha256 [0-9a-f]\{64\}$" out || fail "no summary"
+"$cli" --simulate=unplug flash --printer sim-1 0493sample.hex > out 2> err
+[ $? = 1 ] && grep -q "^USB port write failed - .*(0x48F)$" err || fail "unplugged half-way"
+[ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 2 ] || fail "history"
+
+# A relative XDG_STATE_HOME counts as unset; without HOME too there is no history.
+XDG_STATE_HOME=relative HOME="$work/home" "$cli" --simulate flash 0493sample.hex > out 2> err
+[ -s "$work/home/.local/state/orlup/history.jsonl" ] || fail "history under HOME"
+env -u XDG_STATE_HOME -u HOME "$cli" history > out 2> err
+[ $? = 1 ] && grep -q "no history without HOME" err || fail "no HOME"
+echo "orlup-cli binary: 8 passed, 0 failed"
