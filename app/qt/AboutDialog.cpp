@@ -4,12 +4,13 @@
 #include <QPushButton>
 
 #include "AppIcon.h"
-#include "HelpViewer.h"
+#include "HelpWindow.h"
 #include "TemplateWidgets.h"
 
 namespace orlup {
 
-AboutDialog::AboutDialog(HelpViewer& help, QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(HelpWindow& help, QWidget* parent) : QDialog(parent) {
+    setWindowModality(Qt::WindowModal);
     const QIcon icon = AppIcon();
     setWindowIcon(icon);
     ApplyDialogFrame(*this, layout::AboutTemplate);

@@ -3,16 +3,29 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace orlup {
+
+// Qt's file dialog stores its history in the user's QtProject.conf when it is destroyed, and
+// nothing turns that off. Orlup keeps no settings, so the user's settings are pointed where no
+// file can be made: below a device node.
+QtFileChooser::QtFileChooser() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+}
 
 std::optional<QString> QtFileChooser::ChooseFile(QWidget* owner, const FileRequest& request) {
     QFileDialog dialog(owner, request.title, request.directory);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The labels show as given while Qt reads the pattern from the last parentheses, so that
+    // "All Files(*.*)" lists names without a dot too, as "*.*" does on Windows.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(request.filters);
-    dialog.selectNameFilter(request.selectedFilter);
+    QStringList filters;
+    for (const NameFilter& filter : request.filters) {
+        filters << filter.label + QStringLiteral(" (") + filter.pattern + ')';
+    }
+    dialog.setNameFilters(filters);
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

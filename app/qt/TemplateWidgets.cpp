@@ -87,10 +87,9 @@ void ApplyDialogFrame(QDialog& dialog, const layout::DialogTemplate& dialogTempl
     dialog.setFixedSize(units.ToPixels(dialogTemplate.width, dialogTemplate.height));
 }
 
-std::vector<QWidget*> BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate,
-                                    const QIcon& icon) {
+void BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate,
+                   const QIcon& icon) {
     const DialogUnits units(dialog.font());
-    std::vector<QWidget*> controls;
     QWidget* previousTabStop = nullptr;
     for (std::size_t i = 0; i < dialogTemplate.controlCount; ++i) {
         const ControlTemplate& control = dialogTemplate.controls[i];
@@ -104,9 +103,7 @@ std::vector<QWidget*> BuildControls(QDialog& dialog, const layout::DialogTemplat
         widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
         if (tabStop && previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
         if (tabStop) previousTabStop = widget;
-        controls.push_back(widget);
     }
-    return controls;
 }
 
 QWidget* FindControl(const QWidget& dialog, int id) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QIcon>
-#include <vector>
 
 #include "res/DialogLayout.h"
 
@@ -16,9 +15,9 @@ namespace orlup {
 void ApplyDialogFrame(QDialog& dialog, const layout::DialogTemplate& dialogTemplate);
 
 /// Creates every control in template order, which becomes the tab order and the stacking from
-/// the top; an icon static shows icon. Returns the controls in that order.
-std::vector<QWidget*> BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate,
-                                    const QIcon& icon);
+/// the top; an icon static shows icon.
+void BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate,
+                   const QIcon& icon);
 
 /// The control built with that id, or null; meant for the unique ids, not the static one.
 QWidget* FindControl(const QWidget& dialog, int id);

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "AboutDialog.h"
+#include "AccessibleControls.h"
 #include "AppIcon.h"
 #include "AppMessageBox.h"
 #include "TemplateWidgets.h"
@@ -32,13 +33,15 @@ std::string ToNarrow(const QString& text) { return text.toLocal8Bit().toStdStrin
 }  // namespace
 
 UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
-    : QDialog(parent),
-      seams_(seams),
-      icon_(AppIcon()),
-      flash_(*this, seams.system) {
+    : QDialog(parent), seams_(seams), icon_(AppIcon()), flash_(*this, seams.system) {
     setWindowIcon(icon_);
     ApplyDialogFrame(*this, layout::UpdaterTemplate);
+    // So that nobody takes a rehearsal for an update of a real printer.
+    if (seams.simulatedPrinters)
+        setWindowTitle(windowTitle() + QStringLiteral(" (simulated printers)"));
+    UsePercentProgress();
     BuildControls(*this, layout::UpdaterTemplate, icon_);
+    DescribeControls(*this);
     exitButton_ = Control<QPushButton>(*this, layout::IdOk);
     updateButton_ = Control<QPushButton>(*this, IDC_UPDATE_FLASH);
     pathEdit_ = Control<QLineEdit>(*this, IDC_IMAGE_PATH);
@@ -95,14 +98,18 @@ void UpdaterDialog::OnSelectFile() {
     const FileRequest request{
         layout::FileDialogTitle,
         QCoreApplication::applicationDirPath(),
-        {layout::FlashFilterLabel, layout::AllFilterLabel},
-        layout::FlashFilterLabel,
+        {{layout::FlashFilterLabel, QStringLiteral("*.hex")},
+         {layout::AllFilterLabel, QStringLiteral("*")}},
     };
     const std::optional<QString> chosen = seams_.fileChooser.ChooseFile(this, request);
     if (!chosen) return;
     const std::string path = ToNarrow(*chosen);
     // A path the Windows dialog's buffer could not hold comes back as a cancellation there.
     if (path.size() > layout::MaxChosenPath) return;
+    SetImagePath(path);
+}
+
+void UpdaterDialog::SetImagePath(const std::string& path) {
     imagePath_ = path;
     PushImagePath();
 }
@@ -124,7 +131,10 @@ void UpdaterDialog::ShowMessage(const std::string& text) { ShowAppMessage(this, 
 void UpdaterDialog::SetProgress(uint32_t position) {
     // QProgressBar ignores a value beyond its range; the Windows control shows it full.
     const auto maximum = static_cast<uint32_t>(progress_->maximum());
-    progress_->setValue(static_cast<int>(std::min(position, maximum)));
+    const int value = static_cast<int>(std::min(position, maximum));
+    if (value == progress_->value()) return;
+    progress_->setValue(value);
+    AnnounceProgress(*progress_);
 }
 
 // Qt never fires a timer again while its own handler runs, so a message box shown from a tick

@@ -31,6 +31,8 @@ public:
     void OnSysCommand(uint32_t id, int32_t param);
     /// "Select File": the file-open dialog, starting in the executable's folder every time.
     void OnSelectFile();
+    /// A chosen image: the image path and the edit box's text.
+    void SetImagePath(const std::string& path);
 
     /// The image path as last exchanged with the edit box.
     const std::string& imagePath() const { return imagePath_; }
