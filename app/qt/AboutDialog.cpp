@@ -3,7 +3,6 @@
 
 #include <QPushButton>
 
-#include "AppIcon.h"
 #include "HelpWindow.h"
 #include "TemplateWidgets.h"
 
@@ -11,10 +10,8 @@ namespace orlup {
 
 AboutDialog::AboutDialog(HelpWindow& help, QWidget* parent) : QDialog(parent) {
     setWindowModality(Qt::WindowModal);
-    const QIcon icon = AppIcon();
-    setWindowIcon(icon);
     ApplyDialogFrame(*this, layout::AboutTemplate);
-    BuildControls(*this, layout::AboutTemplate, icon);
+    BuildControls(*this, layout::AboutTemplate);
     auto* ok = static_cast<QPushButton*>(FindControl(*this, layout::IdOk));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     ok->setFocus();

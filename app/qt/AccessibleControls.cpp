@@ -54,7 +54,7 @@ private:
 
 // Factories installed later are asked first, so this one wins over Qt's for a QProgressBar.
 QAccessibleInterface* MakePercentProgress(const QString& className, QObject* object) {
-    if (className != QLatin1String("QProgressBar") || !object->isWidgetType()) return nullptr;
+    if (className != QLatin1String("QProgressBar")) return nullptr;
     return new PercentProgress(static_cast<QWidget*>(object));
 }
 

@@ -1,4 +1,5 @@
-// Qt's file-open dialog, configured like the Windows one: no existence checks, no extension added.
+// Qt's file-open dialog, configured like the Windows one. Its default mode, AnyFile, checks no
+// existence and adds no extension.
 #include "FileChooser.h"
 
 #include <QFileDialog>
@@ -20,7 +21,6 @@ std::optional<QString> QtFileChooser::ChooseFile(QWidget* owner, const FileReque
     // The labels show as given while Qt reads the pattern from the last parentheses, so that
     // "All Files(*.*)" lists names without a dot too, as "*.*" does on Windows.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setFileMode(QFileDialog::AnyFile);
     QStringList filters;
     for (const NameFilter& filter : request.filters) {
         filters << filter.label + QStringLiteral(" (") + filter.pattern + ')';

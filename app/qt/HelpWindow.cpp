@@ -53,13 +53,11 @@ void HelpWindow::Create() {
     browser_ = std::make_unique<QTextBrowser>();
     browser_->resize(WindowWidth, WindowHeight);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), browser_.get());
-    escape->setContext(Qt::WindowShortcut);
     QObject::connect(escape, &QShortcut::activated, browser_.get(), &QWidget::close);
 }
 
 void InstallHelpKey(QDialog& dialog, HelpWindow& help) {
     auto* key = new QShortcut(QKeySequence(Qt::Key_F1), &dialog);
-    key->setContext(Qt::WindowShortcut);
     QObject::connect(key, &QShortcut::activated, &dialog, [&dialog, &help] {
         if (!help.Show()) ShowAppMessage(&dialog, layout::HelpFailedText);
     });

@@ -13,7 +13,6 @@
 
 #include "AboutDialog.h"
 #include "AccessibleControls.h"
-#include "AppIcon.h"
 #include "AppMessageBox.h"
 #include "TemplateWidgets.h"
 
@@ -33,14 +32,13 @@ std::string ToNarrow(const QString& text) { return text.toLocal8Bit().toStdStrin
 }  // namespace
 
 UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
-    : QDialog(parent), seams_(seams), icon_(AppIcon()), flash_(*this, seams.system) {
-    setWindowIcon(icon_);
+    : QDialog(parent), seams_(seams), flash_(*this, seams.system) {
     ApplyDialogFrame(*this, layout::UpdaterTemplate);
     // So that nobody takes a rehearsal for an update of a real printer.
     if (seams.simulatedPrinters)
         setWindowTitle(windowTitle() + QStringLiteral(" (simulated printers)"));
     UsePercentProgress();
-    BuildControls(*this, layout::UpdaterTemplate, icon_);
+    BuildControls(*this, layout::UpdaterTemplate);
     DescribeControls(*this);
     exitButton_ = Control<QPushButton>(*this, layout::IdOk);
     updateButton_ = Control<QPushButton>(*this, IDC_UPDATE_FLASH);
@@ -65,16 +63,12 @@ void UpdaterDialog::ConnectControls() {
 // Right button and the Menu key arrive as context-menu events; Shift+F10 does not on X11.
 void UpdaterDialog::InstallMenuKey() {
     auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
-    key->setContext(Qt::WindowShortcut);
-    connect(key, &QShortcut::activated, this, [this] {
-        const QWidget* anchor = focusWidget() != nullptr ? focusWidget() : this;
-        ShowWindowMenu(anchor->mapToGlobal(anchor->rect().center()));
-    });
+    connect(key, &QShortcut::activated, this,
+            [this] { ShowWindowMenu(mapToGlobal(rect().center())); });
 }
 
 void UpdaterDialog::contextMenuEvent(QContextMenuEvent* event) {
     ShowWindowMenu(event->globalPos());
-    event->accept();
 }
 
 // The window manager owns the title-bar menu, so the About item lives in this menu instead
@@ -139,41 +133,31 @@ void UpdaterDialog::SetProgress(uint32_t position) {
 
 // Qt never fires a timer again while its own handler runs, so a message box shown from a tick
 // would stop the ticks that the flash update relies on inside the box. Each tick is therefore
-// posted and handled apart from the timer, with at most one waiting, as WM_TIMER is.
-struct UpdaterDialog::WindowTimer {
-    QTimer timer;
-    bool tickPending = false;
-};
-
+// posted and handled apart from the timer, as WM_TIMER is.
 uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
-    std::unique_ptr<WindowTimer>& slot = timers_[id];
-    if (!slot) {
-        slot = std::make_unique<WindowTimer>();
-        slot->timer.setTimerType(Qt::PreciseTimer);
-        connect(&slot->timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
+    std::unique_ptr<QTimer>& timer = timers_[id];
+    if (!timer) {
+        timer = std::make_unique<QTimer>();
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer.get(), &QTimer::timeout, this, [this, id] { PostTick(id); });
     }
-    slot->timer.start(static_cast<int>(periodMs));
-    return slot->timer.isActive() ? id : 0;
+    timer->start(static_cast<int>(periodMs));
+    return timer->isActive() ? id : 0;
 }
 
 void UpdaterDialog::PostTick(uint32_t id) {
-    WindowTimer& slot = *timers_.at(id);
-    if (slot.tickPending) return;
-    slot.tickPending = true;
     QMetaObject::invokeMethod(
-        this, [this, id] { DeliverTick(id); }, Qt::QueuedConnection);
-}
-
-void UpdaterDialog::DeliverTick(uint32_t id) {
-    WindowTimer& slot = *timers_.at(id);
-    slot.tickPending = false;
-    if (slot.timer.isActive()) flash_.OnTimer(id);  // a stopped timer's waiting tick is dropped
+        this,
+        [this, id] {
+            if (timers_.at(id)->isActive()) flash_.OnTimer(id);  // a stopped timer's is dropped
+        },
+        Qt::QueuedConnection);
 }
 
 // Called from inside a tick, so the timer is stopped here and only deleted with the dialog.
 void UpdaterDialog::KillTimer(uint32_t id) {
-    const auto slot = timers_.find(id);
-    if (slot != timers_.end()) slot->second->timer.stop();
+    const auto timer = timers_.find(id);
+    if (timer != timers_.end()) timer->second->stop();
 }
 
 void UpdaterDialog::EnableButtons(bool enable) {
@@ -187,7 +171,7 @@ void UpdaterDialog::accept() {
 }
 
 void UpdaterDialog::done(int result) {
-    for (auto& entry : timers_) entry.second->timer.stop();
+    for (auto& entry : timers_) entry.second->stop();
     QDialog::done(result);
 }
 

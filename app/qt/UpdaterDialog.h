@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,6 +13,7 @@
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace orlup {
 
@@ -59,13 +59,9 @@ private:
     void ShowWindowMenu(const QPoint& globalPos);
     void PushImagePath();
     void PostTick(uint32_t id);
-    void DeliverTick(uint32_t id);
-
-    struct WindowTimer;
 
     DialogSeams seams_;
     std::string imagePath_;
-    QIcon icon_;
     QPushButton* exitButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
     QLineEdit* pathEdit_ = nullptr;
@@ -73,7 +69,7 @@ private:
     QProgressBar* progress_ = nullptr;
     FlashUpdate flash_;
     // Declared after flash_: the timers go first, so no tick reaches a destroyed update.
-    std::map<uint32_t, std::unique_ptr<WindowTimer>> timers_;
+    std::map<uint32_t, std::unique_ptr<QTimer>> timers_;
 };
 
 }  // namespace orlup

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
                                           : orlup::FlashSystem{devices, ports, images};
     orlup::QtFileChooser fileChooser;
     orlup::HelpWindow help(QCoreApplication::applicationDirPath());
-    app.InitInstance({system, fileChooser, help, options->simulate}, options->imagePath);
+    orlup::UpdaterApp::InitInstance({system, fileChooser, help, options->simulate},
+                                    options->imagePath);
     return 0;
 }

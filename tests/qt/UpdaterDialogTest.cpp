@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QProgressBar>
@@ -31,8 +32,9 @@ void ExpectConvention(const Seen& box, QWidget* owner) {
 
 // Focus, tab order and what assistive technology hears, in a dialog started as the program does.
 void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
-    QVERIFY(dialog.windowTitle().endsWith(" (simulated printers)"));
+    QCOMPARE(dialog.windowTitle(), "Ilvaran Printer Firmware Updater (simulated printers)");
     QCOMPARE(dialog.windowIcon().availableSizes(), QList<QSize>({{32, 32}, {16, 16}}));
+    QCOMPARE(QGuiApplication::desktopFileName(), "org.orlup.Orlup");
     QCOMPARE(static_cast<QLineEdit*>(FindControl(dialog, IDC_IMAGE_PATH))->text(), "/i/0493.hex");
     QCOMPARE(dialog.windowModality(), Qt::WindowModal);  // to no window: the help window is free
     QCOMPARE(QApplication::focusWidget(), FindControl(dialog, layout::IdOk));
@@ -41,6 +43,7 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
         QAccessibleInterface* control =
             QAccessible::queryAccessibleInterface(FindControl(dialog, id));
         QVERIFY(!control->text(QAccessible::Description).isEmpty());
+        QCOMPARE(control->role() == QAccessible::ProgressBar, id == IDC_PROGRESS);
         names << control->text(QAccessible::Name);
         if (id == IDC_PROGRESS) break;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -48,6 +51,9 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
     }
     QCOMPARE(names.size(), 5);
     QVERIFY(!names.contains(QString()));
+    QAccessibleValueInterface* bar =
+        QAccessible::queryAccessibleInterface(FindControl(dialog, IDC_PROGRESS))->valueInterface();
+    QVERIFY(bar && bar->minimumValue() == 0 && bar->maximumValue() == 100);
 }
 
 class UpdaterDialogTest : public QObject {
@@ -89,6 +95,7 @@ private slots:
             rig.Control<QPushButton>(IDC_SELECT_FILE)->click();
             QCOMPARE(edit->text(), shown);
         }
+        QCOMPARE(edit->cursorPosition(), 0);  // a chosen path shows its start
         QCOMPARE(rig.dialog->imagePath(), chosen.toStdString());
         QCOMPARE(folders, QStringList(3, QCoreApplication::applicationDirPath()));
         QCOMPARE(labels.mid(0, 2), QStringList({"Flash Files(*.hex)", "All Files(*.*)"}));
@@ -216,6 +223,7 @@ private slots:
         QTest::newRow("right button") << "mouse" << about;
         QTest::newRow("Shift+F10") << "menu key" << about;
         QTest::newRow("Enter in the edit box") << "enter" << taken;
+        QTest::newRow("Enter on Update Flash") << "enter on update" << Caption;  // its message
         QTest::newRow("Esc") << "escape" << notTaken;
         QTest::newRow("SC_CLOSE") << QString::number(UpdaterDialog::SC_CLOSE) << notTaken;
     }
@@ -225,9 +233,17 @@ private slots:
         QFETCH(QString, result);
         Rig rig;
         Watcher watcher;
-        watcher.onShown = [](QWidget* window) {  // the menu's item, or the About box closed
-            qobject_cast<QMenu*>(window) ? QTest::keyClick(window, Qt::Key_A)
-                                         : (void)window->close();
+        QString lacking;                          // what the About box lacked
+        watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
+            if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
+            const QList<QLabel*> labels = window->findChildren<QLabel*>();
+            const bool icon = std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+                return label->size() == QSize(32, 32) && label->pixmap().size() == QSize(32, 32);
+            });
+            if (qobject_cast<AboutDialog*>(window) && !icon) lacking += " without its icon";
+            window->findChild<QPushButton*>()->click();
+            if (window->isVisible()) lacking += " left open by its button";
+            window->close();
         };
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
         edit->setText("/images/0493.hex");
@@ -235,12 +251,14 @@ private slots:
         QContextMenuEvent click(QContextMenuEvent::Mouse, {}, rig.dialog->mapToGlobal(QPoint()));
         if (how == "mouse") QApplication::sendEvent(rig.dialog.get(), &click);
         if (how == "menu key") QTest::keyClick(edit, Qt::Key_F10, Qt::ShiftModifier);
-        if (how == "enter" || how == "escape") {
-            QTest::keyClick(edit, how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+        if (how == "enter on update") rig.Control(IDC_UPDATE_FLASH)->setFocus();
+        if (how.startsWith("enter") || how == "escape") {
+            const auto key = how == "escape" ? Qt::Key_Escape : Qt::Key_Return;
+            QTest::keyClick(QApplication::focusWidget(), key);
         }
         if (how.toInt() > 0) rig.dialog->OnSysCommand(how.toUInt(), 0);
         QTest::qWait(50);
-        const QString seen = watcher.seen.empty() ? "nothing" : watcher.seen.back().title;
+        const QString seen = watcher.seen.empty() ? "nothing" : watcher.seen.back().title + lacking;
         const bool closed = !rig.dialog->isVisible();
         const bool taken = rig.dialog->imagePath() == "/images/0493.hex";
         QCOMPARE(closed ? (taken ? "taken" : "not taken") : seen, result);
@@ -257,8 +275,9 @@ private slots:
     void helpKey() {
         QFETCH(QString, folder);
         Rig rig;
-        QDir(rig.programDir.path()).mkpath(folder);
-        QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + "/orlup-help.html");
+        QDir(rig.programDir.path()).mkpath(folder.isEmpty() ? "." : folder);
+        const QString page = QFileInfo(ORLUP_HELP_SOURCE).fileName();
+        QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + '/' + page);
         Watcher watcher;
         QWidget* aboutBox = nullptr;
         bool escClosedIt = false;  // the help window takes keys although the About box is modal
@@ -287,6 +306,9 @@ private slots:
         }
         QVERIFY(escClosedIt && window->isVisible() && !window->isModal());  // shown again
         QCOMPARE(window->windowTitle(), QString("Orlup Help"));
+        Rig::Activate(rig.dialog.get());  // F1 again brings the open window to the front
+        QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
+        QVERIFY(QTest::qWaitForWindowActive(window));
     }
 
     void commandLine_data() {
@@ -296,7 +318,8 @@ private slots:
         QTest::addColumn<QString>("said");     // part of the output, or the options read
         QTest::newRow("version") << QStringList{"--version"} << "" << 0
                                  << "orlup " ORLUP_VERSION "\n";
-        QTest::newRow("help") << QStringList{"-reverse", "--help"} << "" << 0 << "--simulate";
+        QTest::newRow("help") << QStringList{"-reverse", "--help"} << "" << 0
+                              << "Loads new firmware";
         QTest::newRow("no display") << QStringList{} << "" << 1 << "orlup: no display";
         QTest::newRow("-platform") << QStringList{"-platform", "offscreen"} << "" << -1 << "0 0 ";
         QTest::newRow("X11") << QStringList{"--simulate"} << "DISPLAY" << -1 << "1 0 ";
