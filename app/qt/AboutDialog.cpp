@@ -14,7 +14,6 @@ AboutDialog::AboutDialog(HelpWindow& help, QWidget* parent) : QDialog(parent) {
     BuildControls(*this, layout::AboutTemplate);
     auto* ok = static_cast<QPushButton*>(FindControl(*this, layout::IdOk));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    ok->setFocus();
     InstallHelpKey(*this, help);
 }
 

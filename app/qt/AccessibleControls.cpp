@@ -22,8 +22,7 @@ constexpr ControlText ControlTexts[] = {
     {IDC_UPDATE_FLASH, "Update Flash",
      "Sends the flash image to the one attached printer of its model"},
     {IDC_IMAGE_PATH, "Flash image path",
-     "Full path of the flash image; its name begins with 0493 for an Ilvaran, 0498 for an "
-     "Ilvaran-II"},
+     "Full path of the flash image; the first four characters of its name tell the model"},
     {IDC_SELECT_FILE, "Select File", "Chooses the flash image in a file dialog"},
     {IDC_PROGRESS, "Transfer progress", "Share of the flash image sent to the printer"},
 };

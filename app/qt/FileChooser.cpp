@@ -26,7 +26,6 @@ std::optional<QString> QtFileChooser::ChooseFile(QWidget* owner, const FileReque
         filters << filter.label + QStringLiteral(" (") + filter.pattern + ')';
     }
     dialog.setNameFilters(filters);
-    dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -45,7 +45,6 @@ QWidget* MakeStatic(const ControlTemplate& control, QWidget* parent) {
         return label;
     }
     label->setText(control.text);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
@@ -85,7 +84,8 @@ void ApplyDialogFrame(QDialog& dialog, const layout::DialogTemplate& dialogTempl
 
 void BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate) {
     const DialogUnits units(dialog.font());
-    QWidget* previousTabStop = nullptr;
+    // Made in template order, which Qt's focus chain follows; its focus policies match the
+    // templates' tab stops: buttons and edit boxes take the focus, the rest does not.
     for (std::size_t i = 0; i < dialogTemplate.controlCount; ++i) {
         const ControlTemplate& control = dialogTemplate.controls[i];
         QWidget* widget = MakeControl(control, &dialog);
@@ -94,10 +94,6 @@ void BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate
         // Each later control goes below the earlier ones, so that the group box, last but
         // one, lies under the buttons it frames and never takes their clicks.
         widget->lower();
-        // Qt's focus policies match the templates: buttons and edit boxes take the focus.
-        const bool tabStop = (control.style & Style::TabStop) != 0;
-        if (tabStop && previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
-        if (tabStop) previousTabStop = widget;
     }
 }
 

@@ -35,8 +35,9 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     : QDialog(parent), seams_(seams), flash_(*this, seams.system) {
     ApplyDialogFrame(*this, layout::UpdaterTemplate);
     // So that nobody takes a rehearsal for an update of a real printer.
-    if (seams.simulatedPrinters)
+    if (seams.simulatedPrinters) {
         setWindowTitle(windowTitle() + QStringLiteral(" (simulated printers)"));
+    }
     UsePercentProgress();
     BuildControls(*this, layout::UpdaterTemplate);
     DescribeControls(*this);
@@ -48,7 +49,6 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     ConnectControls();
     InstallMenuKey();
     InstallHelpKey(*this, seams_.help);
-    PushImagePath();
     exitButton_->setFocus();
 }
 
@@ -105,13 +105,7 @@ void UpdaterDialog::OnSelectFile() {
 
 void UpdaterDialog::SetImagePath(const std::string& path) {
     imagePath_ = path;
-    PushImagePath();
-}
-
-void UpdaterDialog::PushImagePath() {
-    const QString text = FromNarrow(imagePath_);
-    if (pathEdit_->text() == text) return;
-    pathEdit_->setText(text);
+    pathEdit_->setText(FromNarrow(imagePath_));
     pathEdit_->setCursorPosition(0);  // a set text shows its start, as a Windows edit box does
 }
 
@@ -135,11 +129,11 @@ void UpdaterDialog::SetProgress(uint32_t position) {
 // would stop the ticks that the flash update relies on inside the box. Each tick is therefore
 // posted and handled apart from the timer, as WM_TIMER is.
 uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
-    std::unique_ptr<QTimer>& timer = timers_[id];
-    if (!timer) {
-        timer = std::make_unique<QTimer>();
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer.get(), &QTimer::timeout, this, [this, id] { PostTick(id); });
+        connect(timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
     }
     timer->start(static_cast<int>(periodMs));
     return timer->isActive() ? id : 0;
@@ -154,7 +148,8 @@ void UpdaterDialog::PostTick(uint32_t id) {
         Qt::QueuedConnection);
 }
 
-// Called from inside a tick, so the timer is stopped here and only deleted with the dialog.
+// Called from inside a tick, so the timer is stopped here and only deleted with the dialog, after
+// the flash update: no event is handled in between, so no tick reaches a destroyed update.
 void UpdaterDialog::KillTimer(uint32_t id) {
     const auto timer = timers_.find(id);
     if (timer != timers_.end()) timer->second->stop();

@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "DialogSeams.h"
@@ -57,7 +56,6 @@ private:
     void ConnectControls();
     void InstallMenuKey();
     void ShowWindowMenu(const QPoint& globalPos);
-    void PushImagePath();
     void PostTick(uint32_t id);
 
     DialogSeams seams_;
@@ -68,8 +66,7 @@ private:
     QPushButton* selectButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     FlashUpdate flash_;
-    // Declared after flash_: the timers go first, so no tick reaches a destroyed update.
-    std::map<uint32_t, std::unique_ptr<QTimer>> timers_;
+    std::map<uint32_t, QTimer*> timers_;  // children of the dialog
 };
 
 }  // namespace orlup

@@ -37,6 +37,9 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
     QCOMPARE(QGuiApplication::desktopFileName(), "org.orlup.Orlup");
     QCOMPARE(static_cast<QLineEdit*>(FindControl(dialog, IDC_IMAGE_PATH))->text(), "/i/0493.hex");
     QCOMPARE(dialog.windowModality(), Qt::WindowModal);  // to no window: the help window is free
+    QCOMPARE(dialog.windowFlags() & (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint),
+             Qt::CustomizeWindowHint);  // neither a minimise nor a maximise box
+    QVERIFY(!static_cast<QProgressBar*>(FindControl(dialog, IDC_PROGRESS))->isTextVisible());
     QCOMPARE(QApplication::focusWidget(), FindControl(dialog, layout::IdOk));
     QSet<QString> names;
     for (int id : {IDC_UPDATE_FLASH, IDC_IMAGE_PATH, IDC_SELECT_FILE, layout::IdOk, IDC_PROGRESS}) {
@@ -60,9 +63,9 @@ class UpdaterDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Qt's own dialog, opened three times: Cancel, a name without a dot under "All Files(*.*)",
-    // and a path too long for the Windows dialog, which counts as Cancel. First, before anything
-    // else in the process reads Qt's user settings.
+    // Qt's own dialog, opened four times: Cancel, a name without a dot under "All Files(*.*)", the
+    // longest path the Windows dialog hands back, and one longer, which counts as Cancel. First,
+    // before anything else in the process reads Qt's user settings.
     void fileSelectionWritesNothing() {
         QTemporaryDir home;
         qputenv("HOME", home.path().toLocal8Bit());
@@ -71,7 +74,10 @@ private slots:
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
         edit->setText("typed by hand");
         const QString chosen = QCoreApplication::applicationFilePath();  // no dot, like 0493fw
-        QStringList folders, labels, listed[2];                          // under each filter
+        // The longest path the Windows dialog hands back, and one more character.
+        const QString longest = "/x" + QString("/directory").repeated(25) + "/0493ab";
+        const QStringList typed = {"", QFileInfo(chosen).fileName(), longest, longest + 'c'};
+        QStringList folders, labels, listed[2];  // under each filter
         Watcher watcher;
         watcher.onShown = [&](QWidget* window) {
             auto* combo = window->findChild<QComboBox*>("fileTypeCombo");
@@ -80,24 +86,24 @@ private slots:
             labels << combo->itemText(0) << combo->itemText(1);
             if (watcher.seen.size() == 1) return QTest::keyClick(window, Qt::Key_Escape);
             for (QStringList& names : listed) {
-                QTest::qWait(300);  // the folder is read in a thread of its own
+                if (watcher.seen.size() != 2) break;  // listed once
+                QTest::qWait(300);                    // the folder is read in a thread of its own
                 for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
                     names << view->model()->index(row, 0, view->rootIndex()).data().toString();
                 }
                 QTest::keyClick(combo, Qt::Key_Down);
             }
             auto* name = window->findChild<QLineEdit*>("fileNameEdit");
-            name->setText(watcher.seen.size() == 2 ? QFileInfo(chosen).fileName()
-                                                   : "/x" + QString("/directory").repeated(30));
+            name->setText(typed.at(watcher.seen.size() - 1));
             QTest::keyClick(name, Qt::Key_Return);
         };
-        for (const QString& shown : {QString("typed by hand"), chosen, chosen}) {
+        for (const QString& shown : {QString("typed by hand"), chosen, longest, longest}) {
             rig.Control<QPushButton>(IDC_SELECT_FILE)->click();
             QCOMPARE(edit->text(), shown);
         }
         QCOMPARE(edit->cursorPosition(), 0);  // a chosen path shows its start
-        QCOMPARE(rig.dialog->imagePath(), chosen.toStdString());
-        QCOMPARE(folders, QStringList(3, QCoreApplication::applicationDirPath()));
+        QCOMPARE(rig.dialog->imagePath(), longest.toStdString());
+        QCOMPARE(folders, QStringList(4, QCoreApplication::applicationDirPath()));
         QCOMPARE(labels.mid(0, 2), QStringList({"Flash Files(*.hex)", "All Files(*.*)"}));
         QVERIFY(!listed[0].contains(QFileInfo(chosen).fileName()));
         QVERIFY(listed[1].contains(QFileInfo(chosen).fileName()));
@@ -195,6 +201,7 @@ private slots:
         QCOMPARE(rig.files.listings, searches);
         QCOMPARE(printer.received.size(), std::size_t(9 + size));
         QVERIFY(!rig.dialog->flashUpdate().HasPortList());
+        for (const QTimer* timer : rig.dialog->findChildren<QTimer*>()) QVERIFY(!timer->isActive());
     }
 
     void closingDuringTransferEndsAtOnce() {
@@ -233,16 +240,23 @@ private slots:
         QFETCH(QString, result);
         Rig rig;
         Watcher watcher;
-        QString lacking;                          // what the About box lacked
+        QString shown;  // what the About box's statics show, when they lack something
         watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
             if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
-            const QList<QLabel*> labels = window->findChildren<QLabel*>();
-            const bool icon = std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
-                return label->size() == QSize(32, 32) && label->pixmap().size() == QSize(32, 32);
-            });
-            if (qobject_cast<AboutDialog*>(window) && !icon) lacking += " without its icon";
+            QStringList statics;
+            for (QLabel* label : window->findChildren<QLabel*>()) {
+                const QSize icon = label->pixmap().size();
+                statics << (icon.isEmpty()
+                                ? label->text()
+                                : QString("icon %1 in %2").arg(icon.width()).arg(label->width()));
+            }
+            if (qobject_cast<AboutDialog*>(window) &&
+                !(statics.contains("icon 32 in 32") &&
+                  statics.contains(layout::AboutVersionText))) {
+                shown = " showing " + statics.join(", ");
+            }
             window->findChild<QPushButton*>()->click();
-            if (window->isVisible()) lacking += " left open by its button";
+            if (window->isVisible()) shown += " left open by its button";
             window->close();
         };
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
@@ -258,7 +272,7 @@ private slots:
         }
         if (how.toInt() > 0) rig.dialog->OnSysCommand(how.toUInt(), 0);
         QTest::qWait(50);
-        const QString seen = watcher.seen.empty() ? "nothing" : watcher.seen.back().title + lacking;
+        const QString seen = watcher.seen.empty() ? "nothing" : watcher.seen.back().title + shown;
         const bool closed = !rig.dialog->isVisible();
         const bool taken = rig.dialog->imagePath() == "/images/0493.hex";
         QCOMPARE(closed ? (taken ? "taken" : "not taken") : seen, result);
@@ -268,15 +282,16 @@ private slots:
         QTest::addColumn<QString>("folder");  // where the page lies, if anywhere
         QTest::newRow("beside the program") << "bin";
         QTest::newRow("installed") << "share/orlup";
-        QTest::newRow("missing") << "";
+        QTest::newRow("missing") << "bin/orlup-help.html";  // a folder of that name instead
     }
 
     // F1 in the About box, then in the main dialog.
     void helpKey() {
         QFETCH(QString, folder);
         Rig rig;
-        QDir(rig.programDir.path()).mkpath(folder.isEmpty() ? "." : folder);
+        QDir(rig.programDir.path()).mkpath(folder);
         const QString page = QFileInfo(ORLUP_HELP_SOURCE).fileName();
+        const bool missing = folder.endsWith(page);
         QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + '/' + page);
         Watcher watcher;
         QWidget* aboutBox = nullptr;
@@ -296,7 +311,7 @@ private slots:
         Rig::Activate(rig.dialog.get());
         QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
         QTextBrowser* window = rig.help.browser();
-        if (folder.isEmpty()) {
+        if (missing) {
             QCOMPARE(watcher.seen.size(), std::size_t(3));
             QCOMPARE(watcher.seen[1].text, QString("Failed to launch help."));
             ExpectConvention(watcher.seen[1], aboutBox);
