@@ -48,8 +48,7 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     progress_ = Control<QProgressBar>(*this, IDC_PROGRESS);
     ConnectControls();
     InstallMenuKey();
-    InstallHelpKey(*this, seams_.help);
-    exitButton_->setFocus();
+    InstallHelpKey(*this, seams_.help);  // "E&xit" takes the focus first, being made first
 }
 
 UpdaterDialog::~UpdaterDialog() = default;

@@ -40,6 +40,9 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
     QCOMPARE(dialog.windowFlags() & (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint),
              Qt::CustomizeWindowHint);  // neither a minimise nor a maximise box
     QVERIFY(!static_cast<QProgressBar*>(FindControl(dialog, IDC_PROGRESS))->isTextVisible());
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());     // a fixed size
+    QWidget* update = FindControl(dialog, IDC_UPDATE_FLASH);  // above the group box around it
+    QCOMPARE(dialog.childAt(update->geometry().center()), update);
     QCOMPARE(QApplication::focusWidget(), FindControl(dialog, layout::IdOk));
     QSet<QString> names;
     for (int id : {IDC_UPDATE_FLASH, IDC_IMAGE_PATH, IDC_SELECT_FILE, layout::IdOk, IDC_PROGRESS}) {
