@@ -1,26 +1,73 @@
 #!/usr/bin/env bash
-# Makes docs/screenshots/linux-*.png: the real dialog driven through a transfer to a fake printer.
-# With Xvfb and a window manager (icewm, which honours the no-minimise/no-maximise hints, or
-# openbox) the shots carry the window frames and captions; without them they are rendered on
-# Qt's offscreen platform, client areas only.
+# Makes docs/screenshots/linux-*.png: the real "orlup --simulate" under Xvfb and a window manager,
+# driven with xdotool through a transfer: idle, mid-transfer, the completion box, the About box
+# and the help window.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORLUP_SCREENSHOT_BUILD:-$root/build/screenshots}
 out=$root/docs/screenshots
 
-cmake -S "$root" -B "$build" -DORLUP_USB_HARNESS=OFF > /dev/null
-cmake --build "$build" --target orlup-screenshots -j2
-tool=$build/tests/qt/screenshot-tool/orlup
-mkdir -p "$out"
-
-wm=$(command -v icewm || command -v openbox || true)
-if command -v xvfb-run > /dev/null && [ -n "$wm" ]; then
-    # The window manager decorates the windows; it ends with the X server when the tool is done.
-    xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24 -nolisten tcp" \
-        bash -c '"$0" > /dev/null 2>&1 & sleep 2; QT_QPA_PLATFORM=xcb "$1" "$2"' \
-        "$wm" "$tool" "$out"
-else
-    echo "Xvfb or a window manager missing: rendering offscreen, without window frames" >&2
-    QT_QPA_PLATFORM=offscreen "$tool" "$out"
+if [ "${1:-}" != --inside-xvfb ]; then
+    for tool in xvfb-run xdotool import icewm; do
+        command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
+    done
+    cmake -S "$root" -B "$build" -G Ninja -DORLUP_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" --target orlup-gui -j2
+    mkdir -p "$out"
+    exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -nolisten tcp" \
+        "$0" --inside-xvfb
 fi
+
+# From here on inside the X server that xvfb-run started; it ends when this script does.
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+icewm >/dev/null 2>&1 &
+pids+=($!)
+sleep 2
+
+# A relative path, so that the path box shows no folder of this machine.
+mkdir "$work/firmware"
+(set +o pipefail; yes 'Orlup sample flash image' | head -c 307200) >"$work/firmware/0493v214.hex"
+(cd "$work" && QT_QPA_PLATFORM=xcb exec "$build/app/qt/orlup" --simulate firmware/0493v214.hex \
+    >/dev/null 2>&1) &
+pids+=($!)
+
+Window() { timeout 10 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+
+# -frame takes the window manager's frame and caption along.
+Shot() {
+    sleep 0.5
+    import -frame -window "$1" "$out/$2"
+    echo "wrote $out/$2"
+}
+
+Keys() {
+    xdotool windowactivate --sync "$1"
+    shift
+    xdotool key --delay 100 "$@"
+}
+
+dialog=$(Window '^Ilvaran Printer Firmware Updater')
+Shot "$dialog" linux-idle.png
+
+Keys "$dialog" alt+u
+sleep 1.2  # 300 KiB take three seconds
+Shot "$dialog" linux-transfer.png
+
+Shot "$(Window '^orlup$')" linux-message.png
+Keys "$(Window '^orlup$')" Return
+
+Keys "$dialog" shift+F10 a
+about=$(Window '^About Orlup$')
+Shot "$about" linux-about.png
+Keys "$about" Escape
+
+Keys "$dialog" F1
+Shot "$(Window '^Orlup Help$')" linux-help.png

@@ -3,20 +3,17 @@
 
 #include <QPushButton>
 
-#include "AppIcon.h"
-#include "HelpViewer.h"
+#include "HelpWindow.h"
 #include "TemplateWidgets.h"
 
 namespace orlup {
 
-AboutDialog::AboutDialog(HelpViewer& help, QWidget* parent) : QDialog(parent) {
-    const QIcon icon = AppIcon();
-    setWindowIcon(icon);
+AboutDialog::AboutDialog(HelpWindow& help, QWidget* parent) : QDialog(parent) {
+    setWindowModality(Qt::WindowModal);
     ApplyDialogFrame(*this, layout::AboutTemplate);
-    BuildControls(*this, layout::AboutTemplate, icon);
+    BuildControls(*this, layout::AboutTemplate);
     auto* ok = static_cast<QPushButton*>(FindControl(*this, layout::IdOk));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    ok->setFocus();
     InstallHelpKey(*this, help);
 }
 

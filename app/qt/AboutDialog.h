@@ -5,13 +5,14 @@
 
 namespace orlup {
 
-class HelpViewer;
+class HelpWindow;
 
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    /// Centred over parent when shown.
-    AboutDialog(HelpViewer& help, QWidget* parent);
+    /// Centred over parent when shown; blocks parent alone, so that the help window it opens
+    /// takes input.
+    AboutDialog(HelpWindow& help, QWidget* parent);
 };
 
 }  // namespace orlup

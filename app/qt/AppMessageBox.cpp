@@ -17,7 +17,6 @@ void ShowAppMessage(QWidget* mainWindow, const QString& text) {
     if (owner == nullptr) owner = mainWindow;
     QMessageBox box(QMessageBox::Warning, AppCaption(), text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "FileChooser.h"
-#include "HelpViewer.h"
+#include "HelpWindow.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {
@@ -10,7 +10,9 @@ namespace orlup {
 struct DialogSeams {
     FlashSystem system;
     FileChooser& fileChooser;
-    HelpViewer& help;
+    HelpWindow& help;
+    /// The printers are simulated ones; the caption says so.
+    bool simulatedPrinters = false;
 };
 
 }  // namespace orlup

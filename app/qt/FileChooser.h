@@ -1,19 +1,23 @@
 // The file-open dialog behind "Select File", as a seam so that tests can script the user.
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 class QWidget;
 
 namespace orlup {
 
+struct NameFilter {
+    QString label;    // shown as it stands
+    QString pattern;  // what it lists
+};
+
 struct FileRequest {
     QString title;
-    QString directory;  // where the dialog starts
-    QStringList filters;
-    QString selectedFilter;
+    QString directory;          // where the dialog starts
+    QList<NameFilter> filters;  // the first is selected
 };
 
 class FileChooser {
@@ -25,9 +29,10 @@ public:
 };
 
 /// Qt's own file dialog, which, unlike the desktop's, hands back a typed name of a file
-/// that does not exist, as the Windows dialog does.
+/// that does not exist, as the Windows dialog does. It leaves no settings behind.
 class QtFileChooser : public FileChooser {
 public:
+    QtFileChooser();
     std::optional<QString> ChooseFile(QWidget* owner, const FileRequest& request) override;
 };
 

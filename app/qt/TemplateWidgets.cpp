@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <cstring>
 
+#include "AppIcon.h"
 #include "DialogUnits.h"
 
 namespace orlup {
@@ -37,32 +38,29 @@ QWidget* MakeButton(const ControlTemplate& control, QWidget* parent) {
     return button;
 }
 
-QWidget* MakeStatic(const ControlTemplate& control, QWidget* parent, const QIcon& icon) {
+QWidget* MakeStatic(const ControlTemplate& control, QWidget* parent) {
     auto* label = new QLabel(parent);
     if (Kind(control) == Style::StaticIcon) {
-        label->setPixmap(icon.pixmap(IconSize, IconSize));
+        label->setPixmap(AppIcon().pixmap(IconSize, IconSize));
         return label;
     }
-    label->setTextFormat(Qt::PlainText);
     label->setText(control.text);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
 
 QWidget* MakeProgress(QWidget* parent) {
-    auto* progress = new QProgressBar(parent);
-    progress->setRange(0, 100);
+    auto* progress = new QProgressBar(parent);  // 0 to 100, as the Windows control
     progress->setValue(0);
     progress->setTextVisible(false);  // the Windows control shows no text of its own
     return progress;
 }
 
-QWidget* MakeControl(const ControlTemplate& control, QWidget* parent, const QIcon& icon) {
+QWidget* MakeControl(const ControlTemplate& control, QWidget* parent) {
     if (IsClass(control, layout::ButtonClass)) return MakeButton(control, parent);
     if (IsClass(control, layout::EditClass)) return new QLineEdit(control.text, parent);
     if (IsClass(control, layout::ProgressClass)) return MakeProgress(parent);
-    return MakeStatic(control, parent, icon);
+    return MakeStatic(control, parent);
 }
 
 void Place(QWidget& widget, const ControlTemplate& control, const DialogUnits& units) {
@@ -76,37 +74,27 @@ void Place(QWidget& widget, const ControlTemplate& control, const DialogUnits& u
 }  // namespace
 
 void ApplyDialogFrame(QDialog& dialog, const layout::DialogTemplate& dialogTemplate) {
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (dialogTemplate.style & Style::MinimizeBox) flags |= Qt::WindowMinimizeButtonHint;
-    if (dialogTemplate.style & Style::MaximizeBox) flags |= Qt::WindowMaximizeButtonHint;
-    dialog.setWindowFlags(flags);
+    // Neither template asks for a minimise or maximise box.
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     dialog.setWindowTitle(dialogTemplate.caption);
-    dialog.setSizeGripEnabled(false);
     const DialogUnits units(dialog.font());
     dialog.setFixedSize(units.ToPixels(dialogTemplate.width, dialogTemplate.height));
 }
 
-std::vector<QWidget*> BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate,
-                                    const QIcon& icon) {
+void BuildControls(QDialog& dialog, const layout::DialogTemplate& dialogTemplate) {
     const DialogUnits units(dialog.font());
-    std::vector<QWidget*> controls;
-    QWidget* previousTabStop = nullptr;
+    // Made in template order, which Qt's focus chain follows; its focus policies match the
+    // templates' tab stops: buttons and edit boxes take the focus, the rest does not.
     for (std::size_t i = 0; i < dialogTemplate.controlCount; ++i) {
         const ControlTemplate& control = dialogTemplate.controls[i];
-        QWidget* widget = MakeControl(control, &dialog, icon);
+        QWidget* widget = MakeControl(control, &dialog);
         widget->setProperty(ControlIdProperty, control.id);
         Place(*widget, control, units);
         // Each later control goes below the earlier ones, so that the group box, last but
         // one, lies under the buttons it frames and never takes their clicks.
         widget->lower();
-        const bool tabStop = (control.style & Style::TabStop) != 0;
-        widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
-        if (tabStop && previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
-        if (tabStop) previousTabStop = widget;
-        controls.push_back(widget);
     }
-    return controls;
 }
 
 QWidget* FindControl(const QWidget& dialog, int id) {

@@ -6,14 +6,17 @@
 
 namespace orlup {
 
-UpdaterApp::UpdaterApp(int& argc, char** argv, const DialogSeams& seams)
-    : QApplication(argc, argv), seams_(seams) {
-    setWindowIcon(AppIcon());
-    setDesktopFileName(QStringLiteral("orlup"));
-}
+UpdaterApp::UpdaterApp(int& argc, char** argv) : QApplication(argc, argv) {}
 
-bool UpdaterApp::InitInstance() {
-    UpdaterDialog dialog(seams_);
+bool UpdaterApp::InitInstance(const DialogSeams& seams, const QString& imagePath) {
+    // Every window's icon: the dialogs, the message boxes, the help window.
+    setWindowIcon(AppIcon());
+    // The package's desktop entry, which the desktop matches the windows with.
+    setDesktopFileName(QStringLiteral("org.orlup.Orlup"));
+    UpdaterDialog dialog(seams);
+    if (!imagePath.isEmpty()) dialog.SetImagePath(imagePath.toLocal8Bit().toStdString());
+    // Modal to no window of its own, so that the help window beside it takes input.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();  // centred on the screen, since it has no parent
     return false;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
 
 #include "DialogSeams.h"
 
@@ -10,14 +11,12 @@ namespace orlup {
 class UpdaterApp : public QApplication {
     Q_OBJECT
 public:
-    /// Qt reads its own options from the arguments; the program has none of its own.
-    UpdaterApp(int& argc, char** argv, const DialogSeams& seams);
+    /// Takes Qt's own options out of the arguments; needs a display.
+    UpdaterApp(int& argc, char** argv);
 
-    /// Runs the main dialog modally; always false, since nothing follows it.
-    bool InitInstance();
-
-private:
-    DialogSeams seams_;
+    /// Runs the main dialog, with imagePath in its path box; always false, since nothing
+    /// follows it. Static: it needs nothing of the application object but its existence.
+    static bool InitInstance(const DialogSeams& seams, const QString& imagePath);
 };
 
 }  // namespace orlup

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "AboutDialog.h"
-#include "AppIcon.h"
+#include "AccessibleControls.h"
 #include "AppMessageBox.h"
 #include "TemplateWidgets.h"
 
@@ -32,13 +32,15 @@ std::string ToNarrow(const QString& text) { return text.toLocal8Bit().toStdStrin
 }  // namespace
 
 UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
-    : QDialog(parent),
-      seams_(seams),
-      icon_(AppIcon()),
-      flash_(*this, seams.system) {
-    setWindowIcon(icon_);
+    : QDialog(parent), seams_(seams), flash_(*this, seams.system) {
     ApplyDialogFrame(*this, layout::UpdaterTemplate);
-    BuildControls(*this, layout::UpdaterTemplate, icon_);
+    // So that nobody takes a rehearsal for an update of a real printer.
+    if (seams.simulatedPrinters) {
+        setWindowTitle(windowTitle() + QStringLiteral(" (simulated printers)"));
+    }
+    UsePercentProgress();
+    BuildControls(*this, layout::UpdaterTemplate);
+    DescribeControls(*this);
     exitButton_ = Control<QPushButton>(*this, layout::IdOk);
     updateButton_ = Control<QPushButton>(*this, IDC_UPDATE_FLASH);
     pathEdit_ = Control<QLineEdit>(*this, IDC_IMAGE_PATH);
@@ -46,9 +48,7 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     progress_ = Control<QProgressBar>(*this, IDC_PROGRESS);
     ConnectControls();
     InstallMenuKey();
-    InstallHelpKey(*this, seams_.help);
-    PushImagePath();
-    exitButton_->setFocus();
+    InstallHelpKey(*this, seams_.help);  // "E&xit" takes the focus first, being made first
 }
 
 UpdaterDialog::~UpdaterDialog() = default;
@@ -62,16 +62,12 @@ void UpdaterDialog::ConnectControls() {
 // Right button and the Menu key arrive as context-menu events; Shift+F10 does not on X11.
 void UpdaterDialog::InstallMenuKey() {
     auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
-    key->setContext(Qt::WindowShortcut);
-    connect(key, &QShortcut::activated, this, [this] {
-        const QWidget* anchor = focusWidget() != nullptr ? focusWidget() : this;
-        ShowWindowMenu(anchor->mapToGlobal(anchor->rect().center()));
-    });
+    connect(key, &QShortcut::activated, this,
+            [this] { ShowWindowMenu(mapToGlobal(rect().center())); });
 }
 
 void UpdaterDialog::contextMenuEvent(QContextMenuEvent* event) {
     ShowWindowMenu(event->globalPos());
-    event->accept();
 }
 
 // The window manager owns the title-bar menu, so the About item lives in this menu instead
@@ -95,22 +91,20 @@ void UpdaterDialog::OnSelectFile() {
     const FileRequest request{
         layout::FileDialogTitle,
         QCoreApplication::applicationDirPath(),
-        {layout::FlashFilterLabel, layout::AllFilterLabel},
-        layout::FlashFilterLabel,
+        {{layout::FlashFilterLabel, QStringLiteral("*.hex")},
+         {layout::AllFilterLabel, QStringLiteral("*")}},
     };
     const std::optional<QString> chosen = seams_.fileChooser.ChooseFile(this, request);
     if (!chosen) return;
     const std::string path = ToNarrow(*chosen);
     // A path the Windows dialog's buffer could not hold comes back as a cancellation there.
     if (path.size() > layout::MaxChosenPath) return;
-    imagePath_ = path;
-    PushImagePath();
+    SetImagePath(path);
 }
 
-void UpdaterDialog::PushImagePath() {
-    const QString text = FromNarrow(imagePath_);
-    if (pathEdit_->text() == text) return;
-    pathEdit_->setText(text);
+void UpdaterDialog::SetImagePath(const std::string& path) {
+    imagePath_ = path;
+    pathEdit_->setText(FromNarrow(imagePath_));
     pathEdit_->setCursorPosition(0);  // a set text shows its start, as a Windows edit box does
 }
 
@@ -124,46 +118,40 @@ void UpdaterDialog::ShowMessage(const std::string& text) { ShowAppMessage(this, 
 void UpdaterDialog::SetProgress(uint32_t position) {
     // QProgressBar ignores a value beyond its range; the Windows control shows it full.
     const auto maximum = static_cast<uint32_t>(progress_->maximum());
-    progress_->setValue(static_cast<int>(std::min(position, maximum)));
+    const int value = static_cast<int>(std::min(position, maximum));
+    if (value == progress_->value()) return;
+    progress_->setValue(value);
+    AnnounceProgress(*progress_);
 }
 
 // Qt never fires a timer again while its own handler runs, so a message box shown from a tick
 // would stop the ticks that the flash update relies on inside the box. Each tick is therefore
-// posted and handled apart from the timer, with at most one waiting, as WM_TIMER is.
-struct UpdaterDialog::WindowTimer {
-    QTimer timer;
-    bool tickPending = false;
-};
-
+// posted and handled apart from the timer, as WM_TIMER is.
 uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
-    std::unique_ptr<WindowTimer>& slot = timers_[id];
-    if (!slot) {
-        slot = std::make_unique<WindowTimer>();
-        slot->timer.setTimerType(Qt::PreciseTimer);
-        connect(&slot->timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
     }
-    slot->timer.start(static_cast<int>(periodMs));
-    return slot->timer.isActive() ? id : 0;
+    timer->start(static_cast<int>(periodMs));
+    return timer->isActive() ? id : 0;
 }
 
 void UpdaterDialog::PostTick(uint32_t id) {
-    WindowTimer& slot = *timers_.at(id);
-    if (slot.tickPending) return;
-    slot.tickPending = true;
     QMetaObject::invokeMethod(
-        this, [this, id] { DeliverTick(id); }, Qt::QueuedConnection);
+        this,
+        [this, id] {
+            if (timers_.at(id)->isActive()) flash_.OnTimer(id);  // a stopped timer's is dropped
+        },
+        Qt::QueuedConnection);
 }
 
-void UpdaterDialog::DeliverTick(uint32_t id) {
-    WindowTimer& slot = *timers_.at(id);
-    slot.tickPending = false;
-    if (slot.timer.isActive()) flash_.OnTimer(id);  // a stopped timer's waiting tick is dropped
-}
-
-// Called from inside a tick, so the timer is stopped here and only deleted with the dialog.
+// Called from inside a tick, so the timer is stopped here and only deleted with the dialog, after
+// the flash update: no event is handled in between, so no tick reaches a destroyed update.
 void UpdaterDialog::KillTimer(uint32_t id) {
-    const auto slot = timers_.find(id);
-    if (slot != timers_.end()) slot->second->timer.stop();
+    const auto timer = timers_.find(id);
+    if (timer != timers_.end()) timer->second->stop();
 }
 
 void UpdaterDialog::EnableButtons(bool enable) {
@@ -177,7 +165,7 @@ void UpdaterDialog::accept() {
 }
 
 void UpdaterDialog::done(int result) {
-    for (auto& entry : timers_) entry.second->timer.stop();
+    for (auto& entry : timers_) entry.second->stop();
     QDialog::done(result);
 }
 

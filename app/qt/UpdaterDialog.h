@@ -2,10 +2,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "DialogSeams.h"
@@ -14,6 +12,7 @@
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace orlup {
 
@@ -31,6 +30,8 @@ public:
     void OnSysCommand(uint32_t id, int32_t param);
     /// "Select File": the file-open dialog, starting in the executable's folder every time.
     void OnSelectFile();
+    /// A chosen image: the image path and the edit box's text.
+    void SetImagePath(const std::string& path);
 
     /// The image path as last exchanged with the edit box.
     const std::string& imagePath() const { return imagePath_; }
@@ -55,23 +56,17 @@ private:
     void ConnectControls();
     void InstallMenuKey();
     void ShowWindowMenu(const QPoint& globalPos);
-    void PushImagePath();
     void PostTick(uint32_t id);
-    void DeliverTick(uint32_t id);
-
-    struct WindowTimer;
 
     DialogSeams seams_;
     std::string imagePath_;
-    QIcon icon_;
     QPushButton* exitButton_ = nullptr;
     QPushButton* updateButton_ = nullptr;
     QLineEdit* pathEdit_ = nullptr;
     QPushButton* selectButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     FlashUpdate flash_;
-    // Declared after flash_: the timers go first, so no tick reaches a destroyed update.
-    std::map<uint32_t, std::unique_ptr<WindowTimer>> timers_;
+    std::map<uint32_t, QTimer*> timers_;  // children of the dialog
 };
 
 }  // namespace orlup

@@ -1,4 +1,7 @@
-// Entry point of the Linux GUI: the real USB devices, image files, file dialog and help viewer.
+// Entry point of the Linux GUI: wires the real USB printers, or the simulated ones, to the dialog.
+#include <iostream>
+
+#include "CommandLine.h"
 #include "UpdaterApp.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/StandardDescriptors.h"
@@ -7,13 +10,24 @@
 
 int main(int argc, char** argv) {
     orlup::EnsureStandardDescriptors();
-    static orlup::SysfsUsbDevices devices;
-    static orlup::UsblpDeviceFiles ports;
-    static orlup::LinuxImageFiles images;
-    static orlup::QtFileChooser fileChooser;
-    static orlup::DesktopHelpViewer help;
-    const orlup::DialogSeams seams{{devices, ports, images}, fileChooser, help};
-    orlup::UpdaterApp app(argc, argv, seams);
-    app.InitInstance();
+    const auto env = QProcessEnvironment::systemEnvironment();
+    if (const auto answered = orlup::AnswerWithoutDisplay(argc, argv, env, std::cout, std::cerr)) {
+        return *answered;
+    }
+    orlup::UpdaterApp app(argc, argv);
+    const std::optional<orlup::StartOptions> options =
+        orlup::ReadStartOptions(app.arguments(), std::cerr);
+    if (!options) return 2;
+    orlup::SimulatedPrinters simulated(options->trouble);
+    orlup::SysfsUsbDevices devices;
+    orlup::UsblpDeviceFiles ports;
+    orlup::LinuxImageFiles images;
+    const orlup::FlashSystem system = options->simulate
+                                          ? orlup::FlashSystem{simulated, simulated, images}
+                                          : orlup::FlashSystem{devices, ports, images};
+    orlup::QtFileChooser fileChooser;
+    orlup::HelpWindow help(QCoreApplication::applicationDirPath());
+    orlup::UpdaterApp::InitInstance({system, fileChooser, help, options->simulate},
+                                    options->imagePath);
     return 0;
 }

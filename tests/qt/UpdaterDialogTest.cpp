@@ -1,387 +1,383 @@
-// The real UpdaterDialog on Qt's offscreen platform: layout, keys, messages, transfers, closing.
-#include <QFontMetrics>
-#include <QGroupBox>
+// The real UpdaterDialog on Qt's offscreen platform over a fake platform: keys, messages,
+// transfers, files, help, closing, and the command line.
+#include <QAccessible>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QScreen>
-#include <QTest>
+#include <QTextBrowser>
+#include <sstream>
 
 #include "AboutDialog.h"
-#include "DialogHarness.h"
-#include "TemplateWidgets.h"
+#include "CommandLine.h"
+#include "DialogRig.h"
+#include "DialogUnits.h"
+#include "UpdaterApp.h"
 #include "update/FlashTexts.h"
 
 using namespace orlup;
 using namespace orlup::test;
 
-namespace {
-
 // The test binary's name stands where the program's own ("orlup") would.
 const QString Caption = QStringLiteral("orlup-qt-tests");
 
-QRect ToPixels(const QFont& font, const layout::ControlTemplate& control) {
-    const QFontMetrics metrics(font);
-    auto x = [&](int units) { return (units * metrics.averageCharWidth() + 2) / 4; };
-    auto y = [&](int units) { return (units * metrics.height() + 4) / 8; };
-    return QRect(x(control.x), y(control.y), x(control.width), y(control.height));
-}
-
-void ExpectConvention(const SeenWindow& box, QWidget* owner) {
-    QCOMPARE(box.className, QString("QMessageBox"));
+void ExpectConvention(const Seen& box, QWidget* owner) {
+    QVERIFY(box.convention);
     QCOMPARE(box.title, Caption);
-    QCOMPARE(box.icon, QMessageBox::Warning);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(box.modal);
-    QCOMPARE(box.parent, owner);
+    QCOMPARE(box.owner, owner);
 }
 
-class EnabledLog : public QObject {
-public:
-    EnabledLog(QWidget* watched, QStringList* log) : log_(log) {
-        watched->installEventFilter(this);
+// Focus, tab order and what assistive technology hears, in a dialog started as the program does.
+void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
+    QCOMPARE(dialog.windowTitle(), "Ilvaran Printer Firmware Updater (simulated printers)");
+    QCOMPARE(dialog.windowIcon().availableSizes(), QList<QSize>({{32, 32}, {16, 16}}));
+    QCOMPARE(QGuiApplication::desktopFileName(), "org.orlup.Orlup");
+    QCOMPARE(static_cast<QLineEdit*>(FindControl(dialog, IDC_IMAGE_PATH))->text(), "/i/0493.hex");
+    QCOMPARE(dialog.windowModality(), Qt::WindowModal);  // to no window: the help window is free
+    QCOMPARE(dialog.windowFlags() & (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint),
+             Qt::CustomizeWindowHint);  // neither a minimise nor a maximise box
+    QVERIFY(!static_cast<QProgressBar*>(FindControl(dialog, IDC_PROGRESS))->isTextVisible());
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());     // a fixed size
+    QWidget* update = FindControl(dialog, IDC_UPDATE_FLASH);  // above the group box around it
+    QCOMPARE(dialog.childAt(update->geometry().center()), update);
+    QCOMPARE(QApplication::focusWidget(), FindControl(dialog, layout::IdOk));
+    QSet<QString> names;
+    for (int id : {IDC_UPDATE_FLASH, IDC_IMAGE_PATH, IDC_SELECT_FILE, layout::IdOk, IDC_PROGRESS}) {
+        QAccessibleInterface* control =
+            QAccessible::queryAccessibleInterface(FindControl(dialog, id));
+        QVERIFY(!control->text(QAccessible::Description).isEmpty());
+        QCOMPARE(control->role() == QAccessible::ProgressBar, id == IDC_PROGRESS);
+        names << control->text(QAccessible::Name);
+        if (id == IDC_PROGRESS) break;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), FindControl(dialog, id));
     }
-    bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() == QEvent::EnabledChange) {
-            log_->append(static_cast<QWidget*>(object)->isEnabled() ? "enabled" : "disabled");
-        }
-        return false;
-    }
-
-private:
-    QStringList* log_;
-};
-
-}  // namespace
+    QCOMPARE(names.size(), 5);
+    QVERIFY(!names.contains(QString()));
+    QAccessibleValueInterface* bar =
+        QAccessible::queryAccessibleInterface(FindControl(dialog, IDC_PROGRESS))->valueInterface();
+    QVERIFY(bar && bar->minimumValue() == 0 && bar->maximumValue() == 100);
+}
 
 class UpdaterDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void layoutFollowsTheTemplate();
-    void everyMessageFollowsTheConvention_data();
-    void everyMessageFollowsTheConvention();
-    void transferMovesProgressAndButtons_data();
-    void transferMovesProgressAndButtons();
-    void systemCommandOpensAboutBox_data();
-    void systemCommandOpensAboutBox();
-    void contextMenuReachesAboutBox_data();
-    void contextMenuReachesAboutBox();
-    void fileSelectionStartsInProgramFolder();
-    void closingTakesTheTextOnlyOnExit_data();
-    void closingTakesTheTextOnlyOnExit();
-    void closingDuringTransferEndsAtOnce();
-    void altUClicksUpdateOnlyWhileEnabled();
-    void helpKeyInBothDialogs();
-};
-
-void UpdaterDialogTest::layoutFollowsTheTemplate() {
-    DialogRig rig;
-    UpdaterDialog& dialog = *rig.dialog;
-    const QFont font = dialog.font();
-    for (const layout::ControlTemplate& control : layout::UpdaterControls) {
-        if (control.id == layout::IdStatic) continue;
-        QWidget* widget = FindControl(dialog, control.id);
-        QCOMPARE(widget->geometry(), ToPixels(font, control));
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            QCOMPARE(button->text(), QString(control.text));
-            QCOMPARE(button->isDefault(), control.id == layout::IdOk);
+    // Qt's own dialog, opened four times: Cancel, a name without a dot under "All Files(*.*)", the
+    // longest path the Windows dialog hands back, and one longer, which counts as Cancel. First,
+    // before anything else in the process reads Qt's user settings.
+    void fileSelectionWritesNothing() {
+        QTemporaryDir home;
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+        Rig rig;
+        auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
+        edit->setText("typed by hand");
+        const QString chosen = QCoreApplication::applicationFilePath();  // no dot, like 0493fw
+        // The longest path the Windows dialog hands back, and one more character.
+        const QString longest = "/x" + QString("/directory").repeated(25) + "/0493ab";
+        const QStringList typed = {"", QFileInfo(chosen).fileName(), longest, longest + 'c'};
+        QStringList folders, labels, listed[2];  // under each filter
+        Watcher watcher;
+        watcher.onShown = [&](QWidget* window) {
+            auto* combo = window->findChild<QComboBox*>("fileTypeCombo");
+            auto* view = window->findChild<QListView*>("listView");
+            folders << static_cast<QFileDialog*>(window)->directory().absolutePath();
+            labels << combo->itemText(0) << combo->itemText(1);
+            if (watcher.seen.size() == 1) return QTest::keyClick(window, Qt::Key_Escape);
+            for (QStringList& names : listed) {
+                if (watcher.seen.size() != 2) break;  // listed once
+                QTest::qWait(300);                    // the folder is read in a thread of its own
+                for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+                    names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+                }
+                QTest::keyClick(combo, Qt::Key_Down);
+            }
+            auto* name = window->findChild<QLineEdit*>("fileNameEdit");
+            name->setText(typed.at(watcher.seen.size() - 1));
+            QTest::keyClick(name, Qt::Key_Return);
+        };
+        for (const QString& shown : {QString("typed by hand"), chosen, longest, longest}) {
+            rig.Control<QPushButton>(IDC_SELECT_FILE)->click();
+            QCOMPARE(edit->text(), shown);
         }
+        QCOMPARE(edit->cursorPosition(), 0);  // a chosen path shows its start
+        QCOMPARE(rig.dialog->imagePath(), longest.toStdString());
+        QCOMPARE(folders, QStringList(4, QCoreApplication::applicationDirPath()));
+        QCOMPARE(labels.mid(0, 2), QStringList({"Flash Files(*.hex)", "All Files(*.*)"}));
+        QVERIFY(!listed[0].contains(QFileInfo(chosen).fileName()));
+        QVERIFY(listed[1].contains(QFileInfo(chosen).fileName()));
+        QCOMPARE(
+            QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
     }
-    auto* group = dialog.findChild<QGroupBox*>();
-    QCOMPARE(group->title(), QString("Update Ilvaran Firmware"));
-    QCOMPARE(group->geometry(), ToPixels(font, layout::UpdaterControls[5]));
-    // The group box lies under the controls it frames, so they still take the clicks.
-    QWidget* update = rig.Button(IDC_UPDATE_FLASH);
-    QCOMPARE(dialog.childAt(update->geometry().center()), update);
-    auto* instruction = dialog.findChild<QLabel*>();
-    const int textHeight = instruction->heightForWidth(instruction->width());
-    QCOMPARE(textHeight / QFontMetrics(instruction->font()).lineSpacing(), 2);
-    QVERIFY(rig.PathEdit()->text().isEmpty());
-    QCOMPARE(rig.Progress()->maximum(), 100);
-    QCOMPARE(rig.Progress()->value(), 0);
 
-    QCOMPARE(dialog.windowTitle(), QString("Ilvaran Printer Firmware Updater"));
-    const QSize size = ToPixels(font, {0, "", "", 0, 0, 274, 118, 0}).size();
-    QCOMPARE(dialog.minimumSize(), size);
-    QCOMPARE(dialog.maximumSize(), size);
-    QVERIFY(
-        !(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    const QPoint offset =
-        dialog.geometry().center() - dialog.screen()->availableGeometry().center();
-    QVERIFY2(offset.manhattanLength() <= 2, "the dialog opens centred on the screen");
-
-    QCOMPARE(QApplication::focusWidget(), rig.Button(layout::IdOk));
-    for (QWidget* next : {update, static_cast<QWidget*>(rig.PathEdit()),
-                          static_cast<QWidget*>(rig.Button(IDC_SELECT_FILE)),
-                          static_cast<QWidget*>(rig.Button(layout::IdOk))}) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), next);
+    void startsReadyForKeyboardAndScreenReader() {
+        FakePlatform files;
+        QtFileChooser chooser;
+        HelpWindow help{QString()};
+        Watcher watcher;
+        watcher.onShown = [](QWidget* dialog) {
+            ExpectReadyForKeyboardAndScreenReader(*dialog);
+            dialog->close();
+        };
+        QVERIFY(!UpdaterApp::InitInstance({files.System(), chooser, help, true}, "/i/0493.hex"));
+        QCOMPARE(watcher.seen.size(), std::size_t(1));
+        // Like MulDiv: half a pixel and more rounds up.
+        QCOMPARE(DialogUnits(7, 13).ToPixels(217, 98, 50, 14), QRect(380, 159, 88, 23));
     }
-}
 
-void UpdaterDialogTest::everyMessageFollowsTheConvention_data() {
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("expected");  // the whole text, or the prefix before an error text
-    QTest::newRow("empty path") << "empty" << FlashTexts::EmptyPath;
-    QTest::newRow("file name") << "badname" << FlashTexts::BadFileName;
-    QTest::newRow("no Ilvaran") << "none0493"
-                                << "No Ilvaran printers found";
-    QTest::newRow("two printers")
-        << "two"
-        << "Multiple Ilvaran printers are online. Only one may be programmed at a time";
-    QTest::newRow("image missing") << "noimage" << FlashTexts::ImageOpenFailed;
-    QTest::newRow("size") << "size" << FlashTexts::SizeFailed;
-    QTest::newRow("command write") << "command" << FlashTexts::WriteFailed;
-    QTest::newRow("read") << "read" << FlashTexts::ReadFailed;
-    QTest::newRow("completion") << "done" << FlashTexts::Completion;
-}
-
-void UpdaterDialogTest::everyMessageFollowsTheConvention() {
-    QFETCH(QString, scenario);
-    QFETCH(QString, expected);
-    DialogRig rig;
-    ModalWatcher watcher;
-    const std::string path = "/images/0493.hex";
-    if (scenario != "none0493") rig.AddPrinter(0x200a);
-    if (scenario == "two") rig.AddPrinter(0x200a, "SN2");
-    if (scenario != "noimage") rig.AddImage(path, 3000);
-    if (scenario == "size") rig.files.AddImage(path).sizeError = 5;
-    if (scenario == "read") {
-        rig.files.AddImage(path).failReadCall = 1;
-        rig.files.AddImage(path).readError = 30;
+    void everyMessageFollowsTheConvention_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("expected");  // the whole text, or the prefix of an error text
+        QTest::newRow("empty path") << "empty" << FlashTexts::EmptyPath;
+        QTest::newRow("file name") << "badname" << FlashTexts::BadFileName;
+        QTest::newRow("no Ilvaran") << "none" << QString("No Ilvaran printers found");
+        QTest::newRow("two printers")
+            << "two"
+            << "Multiple Ilvaran printers are online. Only one may be programmed at a time";
+        QTest::newRow("image missing") << "noimage" << FlashTexts::ImageOpenFailed;
+        QTest::newRow("size") << "size" << FlashTexts::SizeFailed;
+        QTest::newRow("command write") << "command" << FlashTexts::WriteFailed;
+        QTest::newRow("read") << "read" << FlashTexts::ReadFailed;
+        QTest::newRow("completion") << "done" << FlashTexts::Completion;
     }
-    if (scenario == "command") {
-        rig.files.Device("printer-SN1").failWriteCall = 0;
-        rig.files.Device("printer-SN1").writeError = 31;
+
+    void everyMessageFollowsTheConvention() {
+        QFETCH(QString, scenario);
+        QFETCH(QString, expected);
+        Rig rig;
+        Watcher watcher;
+        const std::string path = scenario == "badname" ? "/images/x0493.hex" : "/images/0493.hex";
+        if (scenario != "none") rig.AddPrinter(0x200a).writeError = 31;
+        if (scenario == "two") rig.AddPrinter(0x200a, "SN2");
+        if (scenario == "command") rig.files.Device("printer-SN1").failWriteCall = 0;
+        FakeImage& image = rig.AddImage(scenario == "noimage" ? "/elsewhere" : path, 3000);
+        image.sizeError = scenario == "size" ? 5 : 0;
+        image.failReadCall = scenario == "read" ? 1 : -1;
+        image.readError = 30;
+        rig.StartUpdate(scenario == "empty" ? "" : path);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), std::size_t(1), 2000);
+        ExpectConvention(watcher.seen[0], rig.dialog.get());
+        QVERIFY2(watcher.seen[0].text.startsWith(expected), qPrintable(watcher.seen[0].text));
+        QTRY_VERIFY(rig.Control(IDC_UPDATE_FLASH)->isEnabled());
+        QCOMPARE(rig.files.OpenHandles(), 0);
     }
-    rig.StartUpdate(scenario == "empty" ? "" : scenario == "badname" ? "/images/x0493.hex" : path);
 
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), std::size_t(1), 2000);
-    ExpectConvention(watcher.seen[0], rig.dialog.get());
-    QVERIFY2(watcher.seen[0].text.startsWith(expected), qPrintable(watcher.seen[0].text));
-    QTRY_VERIFY(rig.Button(IDC_UPDATE_FLASH)->isEnabled());
-    QCOMPARE(rig.files.OpenHandles(), 0);
-}
+    void transferMovesProgressAndButtons_data() {
+        QTest::addColumn<uint32_t>("size");
+        QTest::addColumn<QStringList>("percentages");  // what the bar tells assistive technology
+        QTest::newRow("2500 bytes") << 2500u << QStringList{"40%", "81%", "100%"};
+        // Positions 102 and 105 show a full bar rather than being dropped.
+        QTest::newRow("1050 bytes") << 1050u << QStringList{"100%"};
+    }
 
-void UpdaterDialogTest::transferMovesProgressAndButtons_data() {
-    QTest::addColumn<uint32_t>("size");
-    QTest::addColumn<QList<int>>("positions");
-    QTest::newRow("2500 bytes") << 2500u << QList<int>{40, 81, 100};
-    // Positions 102 and 105 show a full bar rather than being dropped.
-    QTest::newRow("1050 bytes") << 1050u << QList<int>{100};
-}
+    void transferMovesProgressAndButtons() {
+        QFETCH(uint32_t, size);
+        QFETCH(QStringList, percentages);
+        Rig rig;
+        FakeDevice& printer = rig.AddPrinter(0x1301);
+        rig.AddImage("/images/0498rev3.hex", size);
+        auto* bar = rig.Control<QProgressBar>(IDC_PROGRESS);
+        QStringList said;
+        connect(bar, &QProgressBar::valueChanged, [&] {
+            said << QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Value);
+        });
+        QWidget* select = rig.Control(IDC_SELECT_FILE);
+        bool enabledInBox = false;
+        Watcher watcher;
+        watcher.onShown = [&](QWidget* box) {
+            // The ticks that enable the buttons again arrive while the box is still open.
+            enabledInBox = QTest::qWaitFor([&] { return select->isEnabled(); }, 2000);
+            box->close();
+        };
+        rig.StartUpdate("/images/0498rev3.hex");
+        QVERIFY(!rig.Control(IDC_UPDATE_FLASH)->isEnabled() && !select->isEnabled());
+        const int searches = rig.files.listings;
+        QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);  // disabled: no attempt
+        QTRY_VERIFY(enabledInBox);
+        QCOMPARE(watcher.seen[0].text, QString(FlashTexts::Completion));
+        QCOMPARE(said, percentages);
+        QCOMPARE(rig.files.listings, searches);
+        QCOMPARE(printer.received.size(), std::size_t(9 + size));
+        QVERIFY(!rig.dialog->flashUpdate().HasPortList());
+        for (const QTimer* timer : rig.dialog->findChildren<QTimer*>()) QVERIFY(!timer->isActive());
+    }
 
-void UpdaterDialogTest::transferMovesProgressAndButtons() {
-    QFETCH(uint32_t, size);
-    QFETCH(QList<int>, positions);
-    DialogRig rig;
-    const std::string printer = rig.AddPrinter(0x1301);
-    rig.AddImage("/images/0498rev3.hex", size);
-    QStringList log;
-    EnabledLog enabledLog(rig.Button(IDC_SELECT_FILE), &log);
-    ModalWatcher watcher(100);
-    watcher.log = &log;
-    QList<int> seenPositions;
-    connect(rig.Progress(), &QProgressBar::valueChanged,
-            [&](int value) { seenPositions.append(value); });
+    void closingDuringTransferEndsAtOnce() {
+        Rig rig;
+        FakeDevice& printer = rig.AddPrinter(0x200a);
+        rig.AddImage("/images/0493big.hex", 400 * 1024);
+        Watcher watcher;
+        rig.StartUpdate("/images/0493big.hex");
+        QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
+        rig.Control<QPushButton>(layout::IdOk)->click();
+        const std::size_t received = printer.received.size();
+        QTest::qWait(60);
+        QCOMPARE(printer.received.size(), received);
+        QVERIFY(watcher.seen.empty());
+        rig.dialog.reset();
+        QCOMPARE(rig.files.OpenHandles(), 0);
+    }
 
-    rig.StartUpdate("/images/0498rev3.hex");
-    QVERIFY(!rig.Button(IDC_SELECT_FILE)->isEnabled());
-    QVERIFY(!rig.Button(IDC_UPDATE_FLASH)->isEnabled());
-    QVERIFY(rig.Button(layout::IdOk)->isEnabled());
-    QTRY_COMPARE(log.size(), qsizetype(4));
-    // The ticks that re-enable the buttons arrive while the completion box is still open.
-    QCOMPARE(log, QStringList({"disabled", "box shown", "enabled", "box closed"}));
-    QCOMPARE(watcher.seen[0].text, QString(FlashTexts::Completion));
-    QCOMPARE(seenPositions, positions);
-    QCOMPARE(rig.Progress()->value(), 100);
-    QCOMPARE(rig.files.Device(printer).received.size(), std::size_t(9 + size));
-    QVERIFY(rig.Button(IDC_UPDATE_FLASH)->isEnabled());
-    QVERIFY(!rig.dialog->flashUpdate().HasPortList());
-}
+    void windowCommands_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("result");  // "About Orlup", "taken", "not taken" or "nothing"
+        const QString about = "About Orlup", taken = "taken", notTaken = "not taken";
+        QTest::newRow("0x0010") << "16" << about;
+        QTest::newRow("0x001F") << "31" << about;
+        QTest::newRow("0x0020") << "32" << QString("nothing");
+        QTest::newRow("right button") << "mouse" << about;
+        QTest::newRow("Shift+F10") << "menu key" << about;
+        QTest::newRow("Enter in the edit box") << "enter" << taken;
+        QTest::newRow("Enter on Update Flash") << "enter on update" << Caption;  // its message
+        QTest::newRow("Esc") << "escape" << notTaken;
+        QTest::newRow("SC_CLOSE") << QString::number(UpdaterDialog::SC_CLOSE) << notTaken;
+    }
 
-void UpdaterDialogTest::systemCommandOpensAboutBox_data() {
-    QTest::addColumn<uint32_t>("command");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("0x0010") << 0x0010u << true;
-    QTest::newRow("0x001F") << 0x001Fu << true;
-    QTest::newRow("0x0020") << 0x0020u << false;
-}
-
-void UpdaterDialogTest::systemCommandOpensAboutBox() {
-    QFETCH(uint32_t, command);
-    QFETCH(bool, opens);
-    DialogRig rig;
-    ModalWatcher watcher;
-    QStringList texts;
-    watcher.onShown = [&](QWidget* about) {
-        for (const QLabel* label : about->findChildren<QLabel*>()) texts.append(label->text());
-        about->close();
-    };
-    rig.dialog->OnSysCommand(command, 0);
-    QTest::qWait(30);
-    QCOMPARE(watcher.seen.size(), std::size_t(opens ? 1 : 0));
-    QVERIFY(rig.dialog->isVisible());
-    if (!opens) return;
-    const SeenWindow& about = watcher.seen[0];
-    QCOMPARE(about.className, QString("orlup::AboutDialog"));
-    QCOMPARE(about.title, QString("About Orlup"));
-    QVERIFY(texts.contains("Orlup Version 1.1.0.0"));
-    QVERIFY(texts.contains(layout::AboutSecondLine));
-    const QPoint offset = about.geometry.center() - rig.dialog->geometry().center();
-    QVERIFY2(offset.manhattanLength() <= 2, "the About box opens centred over the dialog");
-}
-
-void UpdaterDialogTest::contextMenuReachesAboutBox_data() {
-    QTest::addColumn<bool>("byKeyboard");
-    QTest::newRow("right button") << false;
-    QTest::newRow("Shift+F10") << true;
-}
-
-void UpdaterDialogTest::contextMenuReachesAboutBox() {
-    QFETCH(bool, byKeyboard);
-    DialogRig rig;
-    ModalWatcher watcher;
-    QStringList items;
-    watcher.onShown = [&](QWidget* window) {
-        if (auto* menu = qobject_cast<QMenu*>(window)) {
-            for (const QAction* action : menu->actions()) items.append(action->text());
-            QTest::keyClick(menu, Qt::Key_A);  // the item's mnemonic
-        } else {
+    void windowCommands() {
+        QFETCH(QString, how);
+        QFETCH(QString, result);
+        Rig rig;
+        Watcher watcher;
+        QString shown;  // what the About box's statics show, when they lack something
+        watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
+            if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
+            QStringList statics;
+            for (QLabel* label : window->findChildren<QLabel*>()) {
+                const QSize icon = label->pixmap().size();
+                statics << (icon.isEmpty()
+                                ? label->text()
+                                : QString("icon %1 in %2").arg(icon.width()).arg(label->width()));
+            }
+            if (qobject_cast<AboutDialog*>(window) &&
+                !(statics.contains("icon 32 in 32") &&
+                  statics.contains(layout::AboutVersionText))) {
+                shown = " showing " + statics.join(", ");
+            }
+            window->findChild<QPushButton*>()->click();
+            if (window->isVisible()) shown += " left open by its button";
             window->close();
+        };
+        auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
+        edit->setText("/images/0493.hex");
+        edit->setFocus();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, {}, rig.dialog->mapToGlobal(QPoint()));
+        if (how == "mouse") QApplication::sendEvent(rig.dialog.get(), &click);
+        if (how == "menu key") QTest::keyClick(edit, Qt::Key_F10, Qt::ShiftModifier);
+        if (how == "enter on update") rig.Control(IDC_UPDATE_FLASH)->setFocus();
+        if (how.startsWith("enter") || how == "escape") {
+            const auto key = how == "escape" ? Qt::Key_Escape : Qt::Key_Return;
+            QTest::keyClick(QApplication::focusWidget(), key);
         }
-    };
-    if (byKeyboard) {
-        QTest::keyClick(rig.dialog.get(), Qt::Key_F10, Qt::ShiftModifier);
-    } else {
-        const QPoint at = rig.dialog->rect().bottomLeft() + QPoint(10, -10);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, rig.dialog->mapToGlobal(at));
-        QApplication::sendEvent(rig.dialog.get(), &event);
+        if (how.toInt() > 0) rig.dialog->OnSysCommand(how.toUInt(), 0);
+        QTest::qWait(50);
+        const QString seen = watcher.seen.empty() ? "nothing" : watcher.seen.back().title + shown;
+        const bool closed = !rig.dialog->isVisible();
+        const bool taken = rig.dialog->imagePath() == "/images/0493.hex";
+        QCOMPARE(closed ? (taken ? "taken" : "not taken") : seen, result);
     }
-    QTRY_COMPARE(watcher.seen.size(), std::size_t(2));
-    QCOMPARE(items, QStringList({"&About Orlup..."}));
-    QCOMPARE(watcher.seen[1].title, QString("About Orlup"));
-}
 
-void UpdaterDialogTest::fileSelectionStartsInProgramFolder() {
-    DialogRig rig;
-    rig.chooser.answers = {std::nullopt, QString("/elsewhere/0493v2.hex"),
-                           QString("/deep/") + QString(300, 'd') + "/0493.hex"};
-    rig.PathEdit()->setText("typed by hand");
-    QPushButton* select = rig.Button(IDC_SELECT_FILE);
-
-    select->click();  // Cancel
-    QCOMPARE(rig.PathEdit()->text(), QString("typed by hand"));
-    QVERIFY(rig.dialog->imagePath().empty());
-    select->click();  // a choice
-    QCOMPARE(rig.PathEdit()->text(), QString("/elsewhere/0493v2.hex"));
-    QCOMPARE(rig.dialog->imagePath(), std::string("/elsewhere/0493v2.hex"));
-    select->click();  // a path the Windows dialog could not hand back counts as Cancel
-    QCOMPARE(rig.PathEdit()->text(), QString("/elsewhere/0493v2.hex"));
-
-    QCOMPARE(rig.chooser.requests.size(), std::size_t(3));
-    for (const FileRequest& request : rig.chooser.requests) {
-        QCOMPARE(request.title, QString("Select Flash File"));
-        QCOMPARE(request.directory, QCoreApplication::applicationDirPath());
-        QCOMPARE(request.filters, QStringList({"Flash Files(*.hex)", "All Files(*.*)"}));
-        QCOMPARE(request.selectedFilter, QString("Flash Files(*.hex)"));
+    void helpKey_data() {
+        QTest::addColumn<QString>("folder");  // where the page lies, if anywhere
+        QTest::newRow("beside the program") << "bin";
+        QTest::newRow("installed") << "share/orlup";
+        QTest::newRow("missing") << "bin/orlup-help.html";  // a folder of that name instead
     }
-}
 
-void UpdaterDialogTest::closingTakesTheTextOnlyOnExit_data() {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("takesText");
-    QTest::newRow("E&xit") << "click" << true;
-    QTest::newRow("Alt+X") << "alt+x" << true;
-    QTest::newRow("Enter in the edit box") << "enter" << true;
-    QTest::newRow("Esc") << "escape" << false;
-    QTest::newRow("close box") << "close" << false;
-    QTest::newRow("SC_CLOSE") << "sc_close" << false;
-}
-
-void UpdaterDialogTest::closingTakesTheTextOnlyOnExit() {
-    QFETCH(QString, how);
-    QFETCH(bool, takesText);
-    DialogRig rig;
-    rig.PathEdit()->setText("/images/0493.hex");
-    rig.PathEdit()->setFocus();
-    if (how == "click") rig.Button(layout::IdOk)->click();
-    if (how == "alt+x") QTest::keyClick(rig.dialog.get(), Qt::Key_X, Qt::AltModifier);
-    if (how == "enter") QTest::keyClick(rig.PathEdit(), Qt::Key_Return);
-    if (how == "escape") QTest::keyClick(rig.PathEdit(), Qt::Key_Escape);
-    if (how == "close") rig.dialog->close();
-    if (how == "sc_close") rig.dialog->OnSysCommand(UpdaterDialog::SC_CLOSE, 0);
-    QTRY_VERIFY(!rig.dialog->isVisible());  // a mnemonic clicks with a short animation
-    QCOMPARE(rig.dialog->result(), takesText ? QDialog::Accepted : QDialog::Rejected);
-    QCOMPARE(rig.dialog->imagePath(), std::string(takesText ? "/images/0493.hex" : ""));
-}
-
-void UpdaterDialogTest::closingDuringTransferEndsAtOnce() {
-    DialogRig rig;
-    const std::string printer = rig.AddPrinter(0x200a);
-    rig.AddImage("/images/0493big.hex", 400 * 1024);
-    ModalWatcher watcher;
-    rig.StartUpdate("/images/0493big.hex");
-    QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
-    rig.Button(layout::IdOk)->click();
-    const std::size_t received = rig.files.Device(printer).received.size();
-    QTest::qWait(60);
-    QVERIFY(!rig.dialog->isVisible());
-    QCOMPARE(rig.files.Device(printer).received.size(), received);
-    QVERIFY(received < 9 + 400 * 1024);
-    QVERIFY(watcher.seen.empty());
-    rig.dialog.reset();
-    QCOMPARE(rig.files.OpenHandles(), 0);
-}
-
-void UpdaterDialogTest::altUClicksUpdateOnlyWhileEnabled() {
-    DialogRig rig;
-    rig.AddPrinter(0x200a);
-    rig.AddImage("/images/0493.hex", 200 * 1024);
-    ModalWatcher watcher;
-    QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);
-    QTRY_COMPARE(watcher.seen.size(), std::size_t(1));
-    QCOMPARE(watcher.seen[0].text, QString(FlashTexts::EmptyPath));
-
-    rig.StartUpdate("/images/0493.hex");
-    const int searches = rig.files.listings;
-    QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);
-    QTest::qWait(200);  // longer than a mnemonic's click animation
-    QCOMPARE(rig.files.listings, searches);
-    QVERIFY(rig.dialog->flashUpdate().busy());
-}
-
-void UpdaterDialogTest::helpKeyInBothDialogs() {
-    DialogRig rig;
-    ModalWatcher watcher;
-    QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
-    QCOMPARE(rig.help.calls, 1);
-    QTest::qWait(20);
-    QVERIFY(watcher.seen.empty());
-
-    rig.help.shows = false;
-    QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
-    QTRY_COMPARE(watcher.seen.size(), std::size_t(1));
-    QCOMPARE(watcher.seen[0].text, QString("Failed to launch help."));
-    ExpectConvention(watcher.seen[0], rig.dialog.get());
-
-    // In the About box F1 asks for help too, and the failure box belongs to the About box.
-    QWidget* aboutBox = nullptr;
-    watcher.onShown = [&](QWidget* window) {
-        if (qobject_cast<AboutDialog*>(window) != nullptr) {
-            aboutBox = window;
-            QTest::keyClick(window, Qt::Key_F1);
+    // F1 in the About box, then in the main dialog.
+    void helpKey() {
+        QFETCH(QString, folder);
+        Rig rig;
+        QDir(rig.programDir.path()).mkpath(folder);
+        const QString page = QFileInfo(ORLUP_HELP_SOURCE).fileName();
+        const bool missing = folder.endsWith(page);
+        QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + '/' + page);
+        Watcher watcher;
+        QWidget* aboutBox = nullptr;
+        bool escClosedIt = false;  // the help window takes keys although the About box is modal
+        watcher.onShown = [&](QWidget* window) {
+            if (qobject_cast<AboutDialog*>(window) != nullptr) {
+                QTest::keyClick(aboutBox = window, Qt::Key_F1);
+                QTextBrowser* help = rig.help.browser();
+                if (help != nullptr && QTest::qWaitForWindowActive(help)) {
+                    QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
+                    escClosedIt = !help->isVisible();
+                }
+            }
+            window->close();
+        };
+        rig.dialog->OnSysCommand(IDM_ABOUT, 0);
+        Rig::Activate(rig.dialog.get());
+        QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
+        QTextBrowser* window = rig.help.browser();
+        if (missing) {
+            QCOMPARE(watcher.seen.size(), std::size_t(3));
+            QCOMPARE(watcher.seen[1].text, QString("Failed to launch help."));
+            ExpectConvention(watcher.seen[1], aboutBox);
+            ExpectConvention(watcher.seen[2], rig.dialog.get());
+            QVERIFY(window == nullptr);
+            return;
         }
-        window->close();
-    };
-    rig.dialog->OnSysCommand(IDM_ABOUT, 0);
-    QCOMPARE(rig.help.calls, 3);
-    QCOMPARE(watcher.seen.size(), std::size_t(3));
-    ExpectConvention(watcher.seen[2], aboutBox);
-}
+        QVERIFY(escClosedIt && window->isVisible() && !window->isModal());  // shown again
+        QCOMPARE(window->windowTitle(), QString("Orlup Help"));
+        Rig::Activate(rig.dialog.get());  // F1 again brings the open window to the front
+        QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("display");  // the variable that is set, if any
+        QTest::addColumn<int>("status");       // -1: the dialog starts
+        QTest::addColumn<QString>("said");     // part of the output, or the options read
+        QTest::newRow("version") << QStringList{"--version"} << "" << 0
+                                 << "orlup " ORLUP_VERSION "\n";
+        QTest::newRow("help") << QStringList{"-reverse", "--help"} << "" << 0
+                              << "Loads new firmware";
+        QTest::newRow("no display") << QStringList{} << "" << 1 << "orlup: no display";
+        QTest::newRow("-platform") << QStringList{"-platform", "offscreen"} << "" << -1 << "0 0 ";
+        QTest::newRow("X11") << QStringList{"--simulate"} << "DISPLAY" << -1 << "1 0 ";
+        QTest::newRow("unplug") << QStringList{"--simulate=unplug", "/i/0493.hex"}
+                                << "WAYLAND_DISPLAY" << -1 << "1 2 /i/0493.hex";
+        QTest::newRow("bad word") << QStringList{"--simulate=melt"} << "DISPLAY" << 2 << "melt";
+        QTest::newRow("two images")
+            << QStringList{"a", "b"} << "QT_QPA_PLATFORM" << 2 << "one image";
+        QTest::newRow("unknown") << QStringList{"--bogus"} << "DISPLAY" << 2 << "bogus";
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, display);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        arguments.prepend("orlup");
+        std::vector<QByteArray> bytes;
+        std::vector<char*> argv;
+        for (const QString& argument : arguments) bytes.push_back(argument.toLocal8Bit());
+        for (QByteArray& argument : bytes) argv.push_back(argument.data());
+        int argc = static_cast<int>(argv.size());
+        QProcessEnvironment env;
+        if (!display.isEmpty()) env.insert(display, ":1");
+        std::ostringstream out;
+        std::optional<int> answer = AnswerWithoutDisplay(argc, argv.data(), env, out, out);
+        if (!answer) {
+            const auto qtOption = arguments.indexOf("-platform");
+            if (qtOption > 0) arguments.remove(qtOption, 2);  // as the application object does
+            const std::optional<StartOptions> options = ReadStartOptions(arguments, out);
+            answer = options ? -1 : 2;
+            if (options) {
+                out << options->simulate << ' ' << int(options->trouble) << ' '
+                    << options->imagePath.toStdString();
+            }
+        }
+        QCOMPARE(*answer, status);
+        QVERIFY2(QString::fromStdString(out.str()).contains(said), out.str().c_str());
+    }
+};
 
 QTEST_MAIN(UpdaterDialogTest)
 #include "UpdaterDialogTest.moc"

@@ -1,0 +1,87 @@
+// The real UpdaterDialog over a fake platform, and a watcher that answers its modal windows.
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "TemplateWidgets.h"
+#include "UpdaterDialog.h"
+#include "fakes/FakePlatform.h"
+
+namespace orlup::test {
+
+struct Seen {
+    QString title, text;
+    bool convention;  // warning icon, OK alone, plain text, modal
+    QWidget* owner;
+};
+
+// Records each modal window or popup menu as it comes up, then hands it to onShown, which
+// closes it unless told otherwise. Polls, so that it works inside the windows' own loops too.
+struct Watcher : QObject {
+    std::vector<Seen> seen;
+    std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
+    QList<QPointer<QWidget>> known;
+    QTimer poll;
+    Watcher() {
+        connect(&poll, &QTimer::timeout, this, [this] {
+            QWidget* top = QApplication::activePopupWidget();
+            if (top == nullptr) top = QApplication::activeModalWidget();
+            if (top == nullptr || known.contains(top)) return;
+            known << top;
+            auto* box = qobject_cast<QMessageBox*>(top);
+            seen.push_back({top->windowTitle(), box ? box->text() : QString(),
+                            box && box->icon() == QMessageBox::Warning && top->isModal() &&
+                                box->standardButtons() == QMessageBox::Ok &&
+                                box->textFormat() == Qt::PlainText,
+                            top->parentWidget()});
+            QTimer::singleShot(0, top, [this, top] { onShown(top); });
+        });
+        poll.start(2);
+    }
+};
+
+// One dialog, shown and active; the help page is looked for in programDir/bin and
+// programDir/share/orlup.
+struct Rig {
+    FakePlatform files;
+    QtFileChooser chooser;
+    QTemporaryDir programDir;
+    HelpWindow help{programDir.path() + "/bin"};
+    std::unique_ptr<UpdaterDialog> dialog;
+
+    Rig() {
+        dialog = std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
+        dialog->show();
+        Activate(dialog.get());
+    }
+    static void Activate(QWidget* window) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+    template <typename Widget = QWidget>
+    Widget* Control(int id) const {
+        return static_cast<Widget*>(FindControl(*dialog, id));
+    }
+    FakeDevice& AddPrinter(int productId, const std::string& serial = "SN1") {
+        return files.AddDevice("printer-" + serial, 0x044e, productId);
+    }
+    FakeImage& AddImage(const std::string& path, uint32_t size) {
+        files.AddImage(path).bytes.resize(size, 0x5a);
+        return files.AddImage(path);
+    }
+    void StartUpdate(const std::string& path) {
+        Control<QLineEdit>(IDC_IMAGE_PATH)->setText(QString::fromStdString(path));
+        Control<QPushButton>(IDC_UPDATE_FLASH)->click();
+    }
+};
+
+}  // namespace orlup::test
