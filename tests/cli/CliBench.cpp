@@ -56,7 +56,7 @@ private:
 
 struct SysfsPlatform : CliPlatform {
     explicit SysfsPlatform(const test::FakeSysfs& sysfs)
-        : root(sysfs.sysfsRoot()), devices(root, sysfs.devRoot()) {}
+        : root(sysfs.sysfsRoot()), devices(root, sysfs.scratch()) {}
     UsbDeviceSource& Devices() override { return devices; }
     std::shared_ptr<DeviceFileApi> MakePorts() override {
         return std::make_shared<UsblpDeviceFiles>(root);
