@@ -30,6 +30,7 @@ void CliHost::RunTimer(FlashUpdate& update) {
     Clock::time_point next = Clock::now() + period_;
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
+        if (options_.interrupted && options_.interrupted()) return;
         update.OnTimer(timerId_);
         if (period_.count() > 0) {
             while (next <= Clock::now()) next += period_;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
@@ -23,6 +24,8 @@ public:
         /// drawn and the completion text is left to the caller, who shows it once.
         std::string label;
         std::mutex* outputLock = nullptr;
+        /// True once the program was asked to stop: no further tick is delivered.
+        std::function<bool()> interrupted;
     };
 
     /// How one attempt ended.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "ImageDigest.h"
 #include "platform/simulated/SimulatedPrinters.h"
 #include "update/ImageFileApi.h"
 #include "usb/DeviceFileApi.h"
@@ -24,6 +25,11 @@ public:
     /// watchdog, so that printers flashed side by side cannot disturb one another.
     virtual std::shared_ptr<DeviceFileApi> MakePorts() = 0;
     virtual std::shared_ptr<ImageFileApi> MakeImages() = 0;
+    /// Reads the image at path once, for its size and digest; from then on the image seams that
+    /// MakeImages hands out serve exactly what was read, wherever the platform can promise it.
+    virtual ImageFacts TakeImage(const std::string& path) {
+        return ReadImageFacts(*MakeImages(), path);
+    }
 };
 
 /// A pointer to an object that outlives every user, for a factory that hands out one shared,

@@ -70,7 +70,7 @@ public:
         // The flash update tells an empty path or a wrong file name in its own words, before it
         // looks at any printer.
         if (model_ == nullptr) return Finish({RunOne(nullptr)});
-        facts_ = ReadImageFacts(*platform_.MakeImages(), request_.image);
+        facts_ = platform_.TakeImage(request_.image);
         if (!request_.sha256.empty() && !CheckDigest()) return 1;
         if (request_.all) return RunAll();
         if (request_.printerId.empty()) {
@@ -82,9 +82,7 @@ public:
     }
 
 private:
-    // Until the image is read once into a private snapshot that the transfer then sends, this
-    // reading pass and the transfer's own are apart: the digest holds for the file as it was
-    // read here.
+    // The image is read once, and every transfer then sends exactly what was read and hashed.
     bool CheckDigest() {
         if (facts_.error != 0) {
             return Refuse(JoinText(FlashTexts::ImageOpenFailed, ErrorText(facts_.error)));
@@ -175,6 +173,9 @@ private:
         options.period = context_.period;
         if (request_.all && named != nullptr) options.label = PrinterLabel(*named);
         options.outputLock = &outputLock_;
+        if (context_.interruptSignal) {
+            options.interrupted = [this] { return context_.interruptSignal() != 0; };
+        }
         CliHost host(request_.image, context_.out, context_.err, options);
         PrinterResult result;
         result.outcome = host.Flash(FlashSystem{devices, *ports, *images});

@@ -140,7 +140,12 @@ int RunCli(int argc, char** argv, const CliContext& context) {
         return BadCommandLine(context, "unknown command " + command);
     }
     const std::unique_ptr<CliPlatform> platform = context.platform(simulate);
-    if (command == "list") return List(commandArgc, commandArgv, *platform, context);
+    if (command == "list") {
+        const int status = List(commandArgc, commandArgv, *platform, context);
+        // Ctrl-C no longer ends the program by itself once it is caught for the transfers.
+        const int signal = context.interruptSignal ? context.interruptSignal() : 0;
+        return signal != 0 ? 128 + signal : status;
+    }
     return Flash(commandArgc, commandArgv, *platform, context);
 }
 

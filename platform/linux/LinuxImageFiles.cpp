@@ -11,6 +11,9 @@ namespace orlup {
 LinuxImageFiles::LinuxImageFiles(ImageSnapshot::PieceObserver observer)
     : observer_(std::move(observer)) {}
 
+LinuxImageFiles::LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken)
+    : takenPath_(std::move(takenPath)), taken_(std::move(taken)) {}
+
 bool LinuxImageFiles::Fail(uint32_t code) {
     lastError_ = code;
     return false;
@@ -23,20 +26,25 @@ LinuxImageFiles::OpenedImage* LinuxImageFiles::Find(FileHandle handle) {
 
 FileHandle LinuxImageFiles::OpenImage(const std::string& path) {
     OpenedImage image;
-    const uint32_t error = ImageSnapshot::Take(path, observer_, &image.snapshot);
-    if (error != ErrorCode::Success) {
-        Fail(error);
-        return InvalidFileHandle;
+    if (taken_ != nullptr && path == takenPath_) {
+        image.snapshot = taken_;
+    } else {
+        auto snapshot = std::make_shared<ImageSnapshot>();
+        const uint32_t error = ImageSnapshot::Take(path, observer_, snapshot.get());
+        if (error != ErrorCode::Success) {
+            Fail(error);
+            return InvalidFileHandle;
+        }
+        image.snapshot = std::move(snapshot);
     }
-    const FileHandle handle = image.snapshot.fd();
-    images_[handle] = std::move(image);
-    return handle;
+    images_[nextHandle_] = std::move(image);
+    return nextHandle_++;
 }
 
 bool LinuxImageFiles::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
     OpenedImage* image = Find(handle);
     if (image == nullptr) return Fail(ErrorCode::InvalidHandle);
-    if (!image->snapshot.ReadAt(image->offset, buffer, count, read)) {
+    if (!image->snapshot->ReadAt(image->offset, buffer, count, read)) {
         return Fail(ErrorCodeFromErrno(errno));
     }
     image->offset += *read;
@@ -46,7 +54,7 @@ bool LinuxImageFiles::Read(FileHandle handle, void* buffer, uint32_t count, uint
 bool LinuxImageFiles::Size(FileHandle handle, uint64_t* size) {
     const OpenedImage* image = Find(handle);
     if (image == nullptr) return Fail(ErrorCode::InvalidHandle);
-    *size = image->snapshot.size();
+    *size = image->snapshot->size();
     return true;
 }
 

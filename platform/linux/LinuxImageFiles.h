@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "platform/linux/ImageSnapshot.h"
 #include "update/ImageFileApi.h"
@@ -14,6 +15,9 @@ class LinuxImageFiles : public ImageFileApi {
 public:
     /// observer sees the bytes of every image as its snapshot is taken.
     explicit LinuxImageFiles(ImageSnapshot::PieceObserver observer = nullptr);
+    /// Serves the image at takenPath from a snapshot already taken, which several transfers
+    /// can share; any other path is snapshot when it is opened.
+    LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken);
 
     FileHandle OpenImage(const std::string& path) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
@@ -23,7 +27,7 @@ public:
 
 private:
     struct OpenedImage {
-        ImageSnapshot snapshot;
+        std::shared_ptr<const ImageSnapshot> snapshot;
         uint64_t offset = 0;
     };
 
@@ -31,7 +35,10 @@ private:
     OpenedImage* Find(FileHandle handle);
 
     ImageSnapshot::PieceObserver observer_;
+    std::string takenPath_;
+    std::shared_ptr<const ImageSnapshot> taken_;
     std::map<FileHandle, OpenedImage> images_;
+    FileHandle nextHandle_ = 1;
     uint32_t lastError_ = 0;
 };
 

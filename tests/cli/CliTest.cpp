@@ -1,5 +1,8 @@
 // orlup-cli through its real parser and commands, against scripted printers.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 #include <unistd.h>
 
 #include <csignal>
@@ -63,6 +66,7 @@ protected:
     int Run(Strings args, bool terminal = false) {
         out.str("");
         err.str("");
+        signalChecks = 0;
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
@@ -73,7 +77,12 @@ protected:
         context.terminal = terminal;
         context.period = period;
         context.historyPath = historyPath;
-        context.interruptSignal = [this] { return signal; };
+        // The signal arrives once the program has looked for one that many times; with -1 the
+        // transfer threads never see it, only the summary after them.
+        context.interruptSignal = [this, main = std::this_thread::get_id()] {
+            if (signalAfter < 0) return std::this_thread::get_id() == main ? signal : 0;
+            return ++signalChecks > signalAfter ? signal : 0;
+        };
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
@@ -86,6 +95,8 @@ protected:
     std::string historyPath = folder + "/state/orlup/history.jsonl";
     std::optional<SimulatedPrinters::Trouble> simulated;
     int signal = 0;
+    int signalAfter = 0;
+    std::atomic<int> signalChecks{0};
     std::chrono::microseconds period{0};
 };
 
@@ -155,6 +166,7 @@ TEST_F(CliTest, FlashShowsTheDialogsTextsProgressAndASummary) {
     fake.Device("a").failWriteCall = 2;
     fake.Device("a").writeError = ErrorCode::OperationAborted;
     signal = SIGINT;
+    signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
     EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
                              "\nTransfer interrupted after 1024 of 2500 bytes. Re-power the "
@@ -247,6 +259,7 @@ TEST_F(CliTest, AllFlashesEveryFreePrinterOnItsOwnAndOneFailureStopsNoOther) {
         EXPECT_EQ(received, sent) << name;
     }
     signal = SIGTERM;
+    signalAfter = -1;
     EXPECT_EQ(Run({"flash", "--all", Image}), 143);
     EXPECT_NE(err.str().find("\nSN2/1-2: Transfer interrupted after 1024 of 2500"),
               std::string::npos);

@@ -200,8 +200,9 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceAndOnlyOnce) {
 int StandardDescriptorFaults(UsblpDeviceFiles& files, const UsbDeviceRecord& printer,
                              const std::string& image) {
     close(STDOUT_FILENO);
-    LinuxImageFiles images;
-    const bool movedUp = files.OpenDevice(printer) > 2 && images.OpenImage(image) > 2;
+    ImageSnapshot snapshot;
+    const bool movedUp = files.OpenDevice(printer) > 2 &&
+                         ImageSnapshot::Take(image, nullptr, &snapshot) == 0 && snapshot.fd() > 2;
     int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
     close(STDIN_FILENO);
     close(STDERR_FILENO);
