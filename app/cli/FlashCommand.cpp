@@ -213,7 +213,8 @@ private:
                                        " bytes, sha256 " + facts_.sha256
                                  : "failed after " + std::to_string(outcome.bytesSent) + " of " +
                                        std::to_string(outcome.imageSize) + " bytes - " +
-                                       outcome.message)
+                                       (outcome.message.empty() ? "interrupted"
+                                                                : outcome.message))
                          << '\n';
         }
         if (anyDone && request_.all) context_.out << FlashTexts::Completion << '\n';
