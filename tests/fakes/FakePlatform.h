@@ -29,6 +29,11 @@ struct FakeDevice {
     uint32_t failOpenError = 0;
     int closes = 0;
     bool closeFails = false;  // every close fails and leaves the handle open
+
+    void FailWrite(int call, uint32_t code, uint32_t shortCount = 0) {
+        failWriteCall = call, writeError = code, shortBy = shortCount;
+    }
+    void FailOpen(int call, uint32_t code) { failOpenCall = call, failOpenError = code; }
 };
 
 struct FakeImage {
@@ -39,6 +44,8 @@ struct FakeImage {
     int failReadCall = -1;        // 0-based read call that fails with readError
     uint32_t readError = 0;
     uint32_t closeErrorCode = 0;  // the code LastError shows after the image is closed
+
+    void FailRead(int call, uint32_t code) { failReadCall = call, readError = code; }
 };
 
 class FakePlatform : public UsbDeviceSource, public DeviceFileApi, public ImageFileApi {

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "text/MessageText.h"
 #include "usb/SetupApiTypes.h"
 
 namespace orlup::test {
@@ -41,7 +40,7 @@ int GetDetail(DeviceInfoSet set, DeviceInterfaceData* data, DeviceInterfaceDetai
     const FakeInterface& entry = SetOf(set)->interfaces.at(data->reserved);
     const auto needed = static_cast<uint32_t>(offsetof(DeviceInterfaceDetailData, devicePath) +
                                               entry.devicePath.size() + 1);
-    if (requiredSize != nullptr) *requiredSize = needed;
+    if (requiredSize != nullptr) *requiredSize = entry.reportedSize ? entry.reportedSize : needed;
     if (entry.detailFails || detail == nullptr || detailSize < needed ||
         detail->cbSize != sizeof(DeviceInterfaceDetailData)) {
         return 0;
@@ -76,19 +75,12 @@ ProcAddress AsProc(Proc proc) {
 
 }  // namespace
 
-FakeSetupApi::FakeSetupApi(EventLog* eventLog) : log(eventLog) {}
-
 FakeSetupApi::~FakeSetupApi() {
     if (current == this) current = nullptr;
 }
 
-std::string FakeSetupApi::PathFor(int vendorId, int productId, const std::string& instance) {
-    return FormatText("\\\\?\\usb#vid_%04x&pid_%04x#%s#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
-                      vendorId, productId, instance.c_str());
-}
-
 FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
-    interfaces.push_back(FakeInterface{devicePath, "", "", false});
+    interfaces.push_back(FakeInterface{devicePath, "", "", false, 0});
     return interfaces.back();
 }
 
@@ -96,7 +88,6 @@ ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
     if (libraryMissing || std::strcmp(name, "setupapi.dll") != 0) return nullptr;
     ++loads;
     current = this;
-    if (log != nullptr) log->Add("load setupapi");
     return this;
 }
 
@@ -114,7 +105,6 @@ ProcAddress FakeSetupApi::GetProcAddress(ModuleHandle, const char* name) {
 
 void FakeSetupApi::FreeLibrary(ModuleHandle) {
     ++frees;
-    if (log != nullptr) log->Add("free setupapi");
 }
 
 }  // namespace orlup::test

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "fakes/EventLog.h"
 #include "usb/LibraryApi.h"
 
 namespace orlup::test {
@@ -14,11 +13,12 @@ struct FakeInterface {
     std::string friendlyName;  // empty: the property is missing
     std::string deviceDesc;    // empty: the property is missing
     bool detailFails = false;
+    uint32_t reportedSize = 0;  // nonzero: the detail size reported instead of the true one
 };
 
 class FakeSetupApi : public LibraryApi {
 public:
-    explicit FakeSetupApi(EventLog* log = nullptr);
+    FakeSetupApi() = default;
     ~FakeSetupApi() override;
 
     std::vector<FakeInterface> interfaces;
@@ -26,8 +26,6 @@ public:
     std::string missingEntryPoint;  // GetProcAddress gives null for this name
     bool classDevsFails = false;
 
-    /// Ilvaran-style device path for a vendor, product and instance.
-    static std::string PathFor(int vendorId, int productId, const std::string& instance);
     FakeInterface& Add(const std::string& devicePath);
 
     int loads = 0;
@@ -38,8 +36,6 @@ public:
     ModuleHandle LoadLibraryA(const char* name) override;
     ProcAddress GetProcAddress(ModuleHandle module, const char* name) override;
     void FreeLibrary(ModuleHandle module) override;
-
-    EventLog* log;
 };
 
 }  // namespace orlup::test

@@ -1,9 +1,12 @@
 // The flash update driven end to end through a recording host, scripted printers and images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "fakes/EventLog.h"
-#include "fakes/FakePlatform.h"
 #include "fakes/FakeFlashHost.h"
+#include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
@@ -13,14 +16,10 @@
 namespace orlup {
 namespace {
 
-using test::EventLog;
 using test::FakeDevice;
-using test::FakePlatform;
-using test::FakeFlashHost;
 using test::FakeImage;
 
 const std::string Printer = "printer-1";
-const std::string SecondPrinter = "printer-2";
 const std::string ImagePath = "C:\\flash\\0493v2.hex";
 
 std::vector<uint8_t> Pattern(std::size_t size) {
@@ -29,276 +28,224 @@ std::vector<uint8_t> Pattern(std::size_t size) {
     return bytes;
 }
 
-std::vector<uint8_t> CommandThenImage(const std::vector<uint8_t>& image) {
+std::vector<uint8_t> CommandThenImage(std::vector<uint8_t> image) {
     const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(image.size()));
-    // Built by appending, which GCC 12's bounds check does not misread as an overflow.
-    std::vector<uint8_t> bytes;
-    bytes.reserve(command.size() + image.size());
-    for (uint8_t byte : command) bytes.push_back(byte);
-    for (uint8_t byte : image) bytes.push_back(byte);
-    return bytes;
+    image.insert(image.begin(), command.begin(), command.end());
+    return image;
 }
 
-class FlashUpdateTest : public testing::Test {
-protected:
-    FlashUpdateTest() : files(&log), host(&log), update(host, files.System()) {
+std::string Failed(const char* prefix, uint32_t code) { return JoinText(prefix, ErrorText(code)); }
+
+// One update with its own printer, image and host; every case starts from a fresh one.
+struct Rig {
+    Rig() : files(&log), host(&log), update(host, files.System()) {
         host.update = &update;
         host.editText = ImagePath;
     }
-
-    FakeDevice& Attach(const std::string& path = Printer) { return files.AddDevice(path); }
-    FakeImage& Image(std::size_t size, const std::string& path = ImagePath) {
-        FakeImage& image = files.AddImage(path);
+    FakeDevice& printer() { return files.Device(Printer); }
+    FakeImage& Image(std::size_t size) {
+        FakeImage& image = files.AddImage(ImagePath);
         image.bytes = Pattern(size);
         return image;
     }
-    /// Starts an attempt and checks it ended at once with exactly this one message.
-    void ExpectRefusedWith(const std::string& text) {
-        update.OnUpdateFlash();
-        EXPECT_EQ(host.messages, std::vector<std::string>{text});
-        ExpectIdle();
-    }
+    /// Every handle closed, nothing left busy.
     void ExpectIdle() {
         EXPECT_FALSE(update.busy());
         EXPECT_FALSE(update.HasPortList());
         EXPECT_FALSE(update.HasImageOpen());
         EXPECT_EQ(files.OpenHandles(), 0);
     }
+    bool Before(const std::string& first, const std::string& then) {
+        return log.IndexOf(first) >= 0 && log.IndexOf(first) < log.LastIndexOf(then);
+    }
 
-    EventLog log;
-    FakePlatform files;
-    FakeFlashHost host;
+    test::EventLog log;
+    test::FakePlatform files;
+    test::FakeFlashHost host;
     FlashUpdate update;
 };
 
-TEST_F(FlashUpdateTest, A2500ByteImageGoesOutAsThreePiecesWithProgress40_81_100) {
-    FakeDevice& printer = Attach();
-    const std::vector<uint8_t> image = Image(2500).bytes;
+TEST(FlashUpdateTest, A2500ByteImageGoesOutAsThreePiecesWithProgress40_81_100) {
+    Rig rig;
+    FakeDevice& printer = rig.files.AddDevice(Printer);
+    const std::vector<uint8_t> image = rig.Image(2500).bytes;
 
-    update.OnUpdateFlash();
-    EXPECT_TRUE(update.busy());
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.buttonStates, std::vector<bool>{false});
+    rig.update.OnUpdateFlash();
+    EXPECT_TRUE(rig.update.busy());
+    EXPECT_EQ(rig.host.buttonStates, std::vector<bool>{false});
     const UpdateCommand command = BuildUpdateCommand(2500);
     EXPECT_EQ(printer.received, std::vector<uint8_t>(command.begin(), command.end()));
 
-    EXPECT_EQ(host.RunTimer(), 4);  // three pieces, then the tick that stops the timer
+    EXPECT_EQ(rig.host.RunTimer(), 4);  // three pieces, then the tick that stops the timer
     EXPECT_EQ(printer.received, CommandThenImage(image));
-    EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 40, 81, 100}));
-    EXPECT_EQ(host.messages, std::vector<std::string>{FlashTexts::Completion});
-    EXPECT_EQ(host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
-    EXPECT_EQ(host.buttonStates, (std::vector<bool>{false, true}));
-    EXPECT_EQ(update.bytesSent(), 2500u);
-    EXPECT_TRUE(update.completed());
-    ExpectIdle();
+    EXPECT_EQ(rig.host.progress, (std::vector<uint32_t>{0, 40, 81, 100}));
+    EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
+    EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
+    EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
+    EXPECT_EQ(rig.update.bytesSent(), 2500u);
+    EXPECT_TRUE(rig.update.completed());
+    rig.ExpectIdle();
     // The image is closed before the completion text, the port only after it.
-    const int message = log.IndexOf("message " + std::string(FlashTexts::Completion));
-    EXPECT_LT(log.IndexOf("close image"), message);
-    EXPECT_GT(log.LastIndexOf("close device " + Printer), message);
-    EXPECT_EQ(log.events.back(), "enable buttons");
+    const std::string message = "message " + std::string(FlashTexts::Completion);
+    EXPECT_TRUE(rig.Before("close image", message));
+    EXPECT_TRUE(rig.Before(message, "close device " + Printer));
+    EXPECT_EQ(rig.log.events.back(), "enable buttons");
     // The period restarts once the command is out, so the first piece never follows it at once.
-    EXPECT_LT(log.IndexOf("write 9"), log.LastIndexOf("set timer"));
-    EXPECT_LT(log.LastIndexOf("set timer"), log.IndexOf("write 1024"));
+    EXPECT_TRUE(rig.Before("write 9", "set timer"));
+    EXPECT_TRUE(rig.Before("set timer", "write 1024"));
 }
 
-TEST_F(FlashUpdateTest, PositionsAbove100AreSentAsComputed) {
-    Attach();
-    Image(1050);
-    update.OnUpdateFlash();
-    host.RunTimer();
-    EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 102, 105}));
-}
-
-TEST_F(FlashUpdateTest, SmallAndEmptyImagesCompleteWithAFullBar) {
-    FakeDevice& printer = Attach();
-    Image(42);
-    update.OnUpdateFlash();
-    EXPECT_EQ(host.RunTimer(), 2);
-    EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 100}));
-    EXPECT_EQ(printer.received.size(), 9u + 42u);
-
-    host.progress.clear();
-    host.messages.clear();
-    printer.received.clear();
-    Image(0);
-    update.OnUpdateFlash();
-    EXPECT_EQ(host.RunTimer(), 2);
-    EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 100}));
-    EXPECT_EQ(host.messages, std::vector<std::string>{FlashTexts::Completion});
-    EXPECT_EQ(printer.received, CommandThenImage({}));
-    EXPECT_EQ(files.listings, 2);  // each attempt searched afresh
-}
-
-TEST_F(FlashUpdateTest, RefusalsBeforeAnyPrinterIsLookedAt) {
-    host.editText = "";
-    ExpectRefusedWith(FlashTexts::EmptyPath);
-    host.messages.clear();
-    host.editText = "C:\\flash\\flash0493.hex";
-    ExpectRefusedWith(FlashTexts::BadFileName);
-    EXPECT_EQ(files.listings, 0);
-    EXPECT_TRUE(host.progress.empty());
-}
-
-TEST_F(FlashUpdateTest, NoneOrSeveralPrintersStopWithTheModelsText) {
-    ExpectRefusedWith("No Ilvaran printers found");
-
-    host.messages.clear();
-    host.editText = "C:\\flash\\0498.hex";
-    Attach();
-    ExpectRefusedWith("No Ilvaran-II printers found");
-
-    host.messages.clear();
-    host.editText = ImagePath;
-    Attach(SecondPrinter);
-    ExpectRefusedWith(
-        "Multiple Ilvaran printers are online. Only one may be programmed at a time");
-    EXPECT_EQ(update.printersFound(), 2);
-    EXPECT_TRUE(files.Device(Printer).received.empty());
-}
-
-TEST_F(FlashUpdateTest, APrinterTakenBetweenSearchAndClaimGivesTheOpenFailure) {
-    FakeDevice& printer = Attach();
-    Image(100);
-    printer.failOpenCall = 1;  // the search's test open succeeds, the claimed port's fails
-    printer.failOpenError = ErrorCode::Busy;
-    ExpectRefusedWith(FlashTexts::PortOpenFailed);
-    EXPECT_TRUE(printer.received.empty());
-    EXPECT_FALSE(log.Contains("open image"));
-}
-
-TEST_F(FlashUpdateTest, ImageThatWillNotOpenNamesTheSystemError) {
-    Attach();
-    ExpectRefusedWith(JoinText(FlashTexts::ImageOpenFailed, ErrorText(ErrorCode::FileNotFound)));
-    EXPECT_LT(log.IndexOf("message " + host.messages[0]), log.LastIndexOf("close device " + Printer));
-    EXPECT_TRUE(files.Device(Printer).received.empty());
-}
-
-TEST_F(FlashUpdateTest, FailedSizeQueryReportsItsOwnErrorNotTheClosesOne) {
-    Attach();
-    FakeImage& image = Image(100);
-    image.sizeError = ErrorCode::AccessDenied;
-    image.closeErrorCode = ErrorCode::InvalidHandle;
-    ExpectRefusedWith(JoinText(FlashTexts::SizeFailed, ErrorText(ErrorCode::AccessDenied)));
-    EXPECT_LT(log.IndexOf("close image"), log.IndexOf("message " + host.messages[0]));
-    EXPECT_TRUE(files.Device(Printer).received.empty());
-}
-
-// 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
-TEST_F(FlashUpdateTest, ImageBeyondTheSizeFieldIsRefusedBeforeTheCommand) {
-    Attach();
-    for (const uint64_t size : {0xFFFFFFFFull, 0x100000000ull}) {
-        host.messages.clear();
-        Image(10).reportedSize = size;
-        ExpectRefusedWith(JoinText(FlashTexts::SizeFailed, ErrorText(ErrorCode::FileTooLarge)));
-    }
-    EXPECT_TRUE(files.Device(Printer).received.empty());
-}
-
-TEST_F(FlashUpdateTest, NoTimerMeansNoCommandIsSent) {
-    Attach();
-    Image(100);
-    host.timerFails = true;
-    ExpectRefusedWith(FlashTexts::NoTimer);
-    EXPECT_TRUE(files.Device(Printer).received.empty());
-    EXPECT_EQ(host.progress, std::vector<uint32_t>{0});
-    EXPECT_TRUE(host.buttonStates.empty());
-}
-
-TEST_F(FlashUpdateTest, FailedCommandWriteStopsTheTimerAndTellsThePortsError) {
-    FakeDevice& printer = Attach();
-    Image(100);
-    printer.failWriteCall = 0;
-    printer.writeError = ErrorCode::DeviceNotConnected;
-    ExpectRefusedWith(JoinText(FlashTexts::WriteFailed, ErrorText(ErrorCode::DeviceNotConnected)));
-    EXPECT_FALSE(host.timerRunning);
-    EXPECT_TRUE(host.buttonStates.empty());
-}
-
-TEST_F(FlashUpdateTest, ShortWriteMidTransferEndsWithWriteFault) {
-    FakeDevice& printer = Attach();
-    Image(3000);
-    printer.failWriteCall = 2;  // the second piece
-    printer.shortBy = 24;
-    host.ticksInsideMessages = 5;
-    update.OnUpdateFlash();
-    host.RunTimer();
-    EXPECT_EQ(host.messages,
-              std::vector<std::string>{JoinText(FlashTexts::WriteFailed, ErrorText(29))});
-    EXPECT_EQ(host.progress, (std::vector<uint32_t>{0, 34}));
-    // Ticks inside the box found busy cleared: they stopped the timer and sent nothing more.
-    EXPECT_EQ(printer.writeCalls, 3);
-    EXPECT_FALSE(update.completed());
-    EXPECT_EQ(host.killed.size(), 1u);
-    EXPECT_LT(log.IndexOf("kill timer"), log.IndexOf("close image"));
-    ExpectIdle();
-}
-
-TEST_F(FlashUpdateTest, DeviceGoneAndTimeoutAreToldWithThePortsText) {
-    for (uint32_t code : {ErrorCode::DeviceNotConnected, ErrorCode::Timeout}) {
-        FakeDevice& printer = Attach();
-        Image(5000);
-        printer.failWriteCall = 3;
-        printer.writeError = code;
-        host.messages.clear();
-        update.OnUpdateFlash();
-        host.RunTimer();
-        EXPECT_EQ(host.messages,
-                  std::vector<std::string>{JoinText(FlashTexts::WriteFailed, ErrorText(code))});
-        ExpectIdle();
-        printer = FakeDevice{};
+// What reaches the printer and the bar for images that end early, are tiny, or grew.
+TEST(FlashUpdateTest, TheAnnouncedBytesGoOutWithTheBarAsComputed) {
+    const struct {
+        std::size_t bytes;
+        uint64_t sizeAtStart;  // 0: the file's own
+        std::vector<uint32_t> progress;
+    } cases[] = {
+        {1050, 0, {0, 102, 105}},  // positions above 100 are sent as computed
+        {42, 0, {0, 100}},
+        {0, 0, {0, 100}},
+        {5000, 2100, {0, 48, 97, 100}},  // grew after the size was taken: only 2100 go out
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Rig rig;
+        FakeDevice& printer = rig.files.AddDevice(Printer);
+        FakeImage& image = rig.Image(c.bytes);
+        image.reportedSize = c.sizeAtStart;
+        rig.update.OnUpdateFlash();
+        EXPECT_EQ(rig.host.RunTimer(), static_cast<int>(c.progress.size()));
+        EXPECT_EQ(rig.host.progress, c.progress);
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
+        const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
+        EXPECT_EQ(printer.received,
+                  CommandThenImage({image.bytes.begin(), image.bytes.begin() + sent}));
     }
 }
 
-TEST_F(FlashUpdateTest, ReadFailureIsToldBeforeTheImageAndPortClose) {
-    Attach();
-    FakeImage& image = Image(4000);
-    image.failReadCall = 1;
-    image.readError = ErrorCode::ReadFault;
-    update.OnUpdateFlash();
-    host.RunTimer();
-    const std::string text = JoinText(FlashTexts::ReadFailed, ErrorText(ErrorCode::ReadFault));
-    EXPECT_EQ(host.messages, std::vector<std::string>{text});
-    EXPECT_LT(log.IndexOf("message " + text), log.IndexOf("close image"));
-    EXPECT_LT(log.IndexOf("close image"), log.LastIndexOf("close device " + Printer));
-    ExpectIdle();
+// Each refusal ends the attempt at once with exactly one message, before any byte is written.
+TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> arrange;
+        std::string message;
+    } cases[] = {
+        {"empty path", [](Rig& r) { r.host.editText = ""; }, FlashTexts::EmptyPath},
+        {"no model tag", [](Rig& r) { r.host.editText = "C:\\flash\\flash0493.hex"; },
+         FlashTexts::BadFileName},
+        {"no printer", [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; },
+         "No Ilvaran printers found"},
+        {"other model",
+         [](Rig& r) { r.host.editText = "C:\\flash\\0498.hex"; }, "No Ilvaran-II printers found"},
+        {"two printers", [](Rig& r) { r.files.AddDevice("printer-2"); },
+         "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
+        // The search's test open succeeds, the claimed port's does not.
+        {"taken after the search", [](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
+         FlashTexts::PortOpenFailed},
+        {"image missing", [](Rig& r) { r.host.editText = "C:\\flash\\0493other.hex"; },
+         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound)},
+        {"size query fails",
+         [](Rig& r) {
+             FakeImage& image = r.Image(100);
+             image.sizeError = ErrorCode::AccessDenied;
+             image.closeErrorCode = ErrorCode::InvalidHandle;  // not the code told
+         },
+         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied)},
+        // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
+        {"size 2^32-1", [](Rig& r) { r.Image(10).reportedSize = 0xFFFFFFFFull; },
+         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
+        {"size 2^32", [](Rig& r) { r.Image(10).reportedSize = 0x100000000ull; },
+         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
+        {"no timer", [](Rig& r) { r.host.timerFails = true; }, FlashTexts::NoTimer},
+        {"command write fails",
+         [](Rig& r) { r.printer().FailWrite(0, ErrorCode::DeviceNotConnected); },
+         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.files.AddDevice(Printer);
+        rig.Image(100);
+        c.arrange(rig);
+        rig.update.OnUpdateFlash();
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
+        rig.ExpectIdle();
+        EXPECT_FALSE(rig.host.timerRunning);
+        EXPECT_LE(rig.host.progress.size(), 1u);
+        EXPECT_TRUE(rig.printer().received.empty());
+        // A refused attempt never disabled the buttons, so it has none to enable.
+        EXPECT_TRUE(rig.host.buttonStates.empty());
+        const std::string message = "message " + c.message;
+        // A claimed port (the search's test open came first) stays open until its message is
+        // out; an opened image closes first, except that the timer's text comes while it is open.
+        const auto& events = rig.log.events;
+        if (std::count(events.begin(), events.end(), "open device " + Printer) == 2) {
+            EXPECT_TRUE(rig.Before(message, "close device " + Printer));
+        }
+        if (rig.log.Contains("open image")) {
+            EXPECT_EQ(rig.Before("close image", message), c.message != FlashTexts::NoTimer);
+        }
+    }
 }
 
-TEST_F(FlashUpdateTest, AFileThatShrankEndsAsAFailedReadInsteadOfWaitingForever) {
-    FakeDevice& printer = Attach();
-    Image(2000).reportedSize = 3000;
-    update.OnUpdateFlash();
-    EXPECT_LT(host.RunTimer(), 10);
-    EXPECT_EQ(host.messages, std::vector<std::string>{JoinText(
-                                 FlashTexts::ReadFailed, ErrorText(ErrorCode::HandleEof))});
-    EXPECT_EQ(printer.received.size(), 9u + 2000u);
-    ExpectIdle();
+// Failures during the transfer: the port's or the image's text, the timer stopped before the
+// image closes, nothing sent after the failure even by ticks inside the message box.
+TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> arrange;
+        std::string message;
+        std::size_t received;
+    } cases[] = {
+        {"short write", [](Rig& r) { r.printer().FailWrite(2, 0, 24); },
+         Failed(FlashTexts::WriteFailed, ErrorCode::WriteFault), 9 + 2048 - 24},
+        {"unplugged", [](Rig& r) { r.printer().FailWrite(3, ErrorCode::DeviceNotConnected); },
+         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected), 9 + 2048},
+        {"timed out", [](Rig& r) { r.printer().FailWrite(1, ErrorCode::Timeout); },
+         Failed(FlashTexts::WriteFailed, ErrorCode::Timeout), 9},
+        {"read fails", [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
+         Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault), 9 + 1024},
+        // Shrank after the size was taken: a failed read rather than waiting forever.
+        {"shrank", [](Rig& r) { r.Image(2000).reportedSize = 5000; },
+         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof), 9 + 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.files.AddDevice(Printer);
+        rig.Image(5000);
+        c.arrange(rig);
+        rig.host.ticksInsideMessages = 5;
+        rig.update.OnUpdateFlash();
+        EXPECT_LT(rig.host.RunTimer(), 10);
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(rig.printer().received.size(), c.received);
+        EXPECT_FALSE(rig.update.completed());
+        EXPECT_EQ(rig.host.killed.size(), 1u);
+        EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
+        const std::string message = "message " + c.message;
+        EXPECT_TRUE(rig.Before("kill timer", "close image"));
+        EXPECT_TRUE(rig.Before(message, "close image"));
+        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
+        rig.ExpectIdle();
+    }
 }
 
-TEST_F(FlashUpdateTest, AFileThatGrewSendsOnlyTheAnnouncedBytes) {
-    FakeDevice& printer = Attach();
-    const std::vector<uint8_t> bytes = Image(5000).bytes;
-    files.AddImage(ImagePath).reportedSize = 2100;  // the size when the transfer started
-    update.OnUpdateFlash();
-    host.RunTimer();
-    std::vector<uint8_t> announced(bytes.begin(), bytes.begin() + 2100);
-    EXPECT_EQ(printer.received, CommandThenImage(announced));
-    EXPECT_EQ(host.messages, std::vector<std::string>{FlashTexts::Completion});
-}
-
-TEST_F(FlashUpdateTest, ClosingDuringATransferReleasesTheImageAndPort) {
-    Attach();
-    Image(5000);
+TEST(FlashUpdateTest, DestroyedDuringATransferItReleasesTheImageAndPort) {
+    Rig rig;
+    rig.files.AddDevice(Printer);
+    rig.Image(5000);
     {
-        FakeFlashHost otherHost;
-        FlashUpdate cutShort(otherHost, files.System());
+        test::FakeFlashHost otherHost;
+        FlashUpdate cutShort(otherHost, rig.files.System());
         otherHost.update = &cutShort;
         otherHost.editText = ImagePath;
         cutShort.OnUpdateFlash();
         cutShort.OnTimer(FlashUpdate::TimerId);
-        EXPECT_EQ(files.OpenHandles(), 2);
-        EXPECT_TRUE(otherHost.messages.empty());
+        EXPECT_EQ(rig.files.OpenHandles(), 2);
     }
-    EXPECT_EQ(files.OpenHandles(), 0);
+    EXPECT_EQ(rig.files.OpenHandles(), 0);
+    EXPECT_EQ(rig.files.listings, 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The Setup API binding and the enumeration built on it, against a scripted device-setup service.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "fakes/FakeSetupApi.h"
 #include "usb/SetupApiBinding.h"
 #include "usb/UsbDeviceEnumerator.h"
@@ -10,50 +12,27 @@ namespace {
 
 using test::FakeSetupApi;
 
-struct MissingEntry {
-    const char* name;
-    const char* message;
-    std::size_t lookedUp;
-};
-
-class MissingEntryPointTest : public testing::TestWithParam<MissingEntry> {};
-
-TEST_P(MissingEntryPointTest, StopsAtTheFirstMissingOneAndReleasesTheLibrary) {
-    FakeSetupApi api;
-    api.missingEntryPoint = GetParam().name;
-    {
-        SetupApiBinding binding(api);
-        EXPECT_EQ(binding.Load(), 0);
-        EXPECT_STREQ(binding.message(), GetParam().message);
-        EXPECT_EQ(binding.failed(), 1);
-        EXPECT_EQ(binding.loaded(), 0);
-        EXPECT_EQ(binding.module(), nullptr);
-        EXPECT_EQ(api.lookedUp.size(), GetParam().lookedUp);
-        EXPECT_EQ(api.frees, 1);
+// Each missing entry point stops the binding at once, named as the service names it.
+TEST(SetupApiBindingTest, LoadsAllFiveOrReleasesTheLibraryOnce) {
+    const char* entries[] = {"SetupDiGetClassDevs", "SetupDiEnumDeviceInterfaces",
+                             "SetupDiGetDeviceInterfaceDetail",
+                             "SetupDiGetDeviceRegistryProperty", "SetupDiDestroyDeviceInfoList"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(entries[i]);
+        FakeSetupApi api;
+        api.missingEntryPoint = entries[i] + std::string(i == 1 || i == 4 ? "" : "A");
+        {
+            SetupApiBinding binding(api);
+            EXPECT_EQ(binding.Load(), 0);
+            EXPECT_EQ(binding.message(),
+                      "Failed to retrieve function address for '" + std::string(entries[i]) + "'");
+            EXPECT_EQ(binding.failed() * 10 + binding.loaded(), 10);
+            EXPECT_EQ(binding.module(), nullptr);
+            EXPECT_EQ(api.lookedUp.size(), i + 1);
+            EXPECT_EQ(api.frees, 1);
+        }
+        EXPECT_EQ(api.frees, 1);  // not again by the destructor
     }
-    EXPECT_EQ(api.frees, 1);  // released once, not again by the destructor
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryEntryPoint, MissingEntryPointTest,
-    testing::Values(
-        MissingEntry{"SetupDiGetClassDevsA",
-                     "Failed to retrieve function address for 'SetupDiGetClassDevs'", 1},
-        MissingEntry{"SetupDiEnumDeviceInterfaces",
-                     "Failed to retrieve function address for 'SetupDiEnumDeviceInterfaces'", 2},
-        MissingEntry{"SetupDiGetDeviceInterfaceDetailA",
-                     "Failed to retrieve function address for 'SetupDiGetDeviceInterfaceDetail'",
-                     3},
-        MissingEntry{"SetupDiGetDeviceRegistryPropertyA",
-                     "Failed to retrieve function address for "
-                     "'SetupDiGetDeviceRegistryProperty'",
-                     4},
-        MissingEntry{"SetupDiDestroyDeviceInfoList",
-                     "Failed to retrieve function address for 'SetupDiDestroyDeviceInfoList'",
-                     5}),
-    [](const testing::TestParamInfo<MissingEntry>& info) { return std::string(info.param.name); });
-
-TEST(SetupApiBindingTest, MissingLibraryAndSuccessfulLoad) {
     FakeSetupApi api;
     api.libraryMissing = true;
     {
@@ -63,98 +42,67 @@ TEST(SetupApiBindingTest, MissingLibraryAndSuccessfulLoad) {
         EXPECT_EQ(binding.failed(), 1);
     }
     EXPECT_EQ(api.frees, 0);
-
     api.libraryMissing = false;
     {
         SetupApiBinding binding(api);
         EXPECT_EQ(binding.Load(), 1);
         EXPECT_STREQ(binding.message(), "");
-        EXPECT_EQ(binding.loaded(), 1);
-        EXPECT_EQ(binding.failed(), 0);
+        EXPECT_EQ(binding.failed() * 10 + binding.loaded(), 1);
         EXPECT_EQ(api.frees, 0);
     }
     EXPECT_EQ(api.frees, 1);
 }
 
-TEST(UsbDeviceEnumeratorTest, DescriptionFallsBackFromFriendlyNameToDescriptionToPath) {
+// Descriptions fall back from the friendly name to the description to the path, cut to the
+// buffer; an interface whose detail cannot be had, or whose size no path needs or no heap should
+// give, is skipped and the rest listed.
+TEST(UsbDeviceEnumeratorTest, ListsWhatCanBeReadAndSkipsTheRest) {
+    constexpr uint32_t pathAt = offsetof(DeviceInterfaceDetailData, devicePath);
     FakeSetupApi api;
     api.Add("path-a").friendlyName = "Friendly A";
-    auto& b = api.Add("path-b");
-    b.deviceDesc = "Description B";
-    auto& c = api.Add("path-c");
+    api.Add("path-b").deviceDesc = "Description B";
+    test::FakeInterface& c = api.Add("path-c");
     c.friendlyName = "Friendly C";
     c.deviceDesc = "Description C";
-    api.Add("path-d");
+    api.Add(std::string(300, 'p'));
+    api.Add("unreadable").detailFails = true;
+    for (uint32_t size : {pathAt, pathAt + 3, 64u * 1024 + 1, 0xFFFFFFF9u, 0xFFFFFFFFu}) {
+        api.Add("odd size").reportedSize = size;
+    }
+    api.Add("room to spare").reportedSize = 64 * 1024;
 
     UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-    ASSERT_EQ(enumerator.Enumerate(), 4);
+    ASSERT_EQ(enumerator.Enumerate(), 5);
     const auto& records = enumerator.records();
-    EXPECT_EQ(records[0].description, "Friendly A");
-    EXPECT_EQ(records[1].description, "Description B");
-    EXPECT_EQ(records[2].description, "Friendly C");
-    EXPECT_EQ(records[3].description, "path-d");
-    EXPECT_EQ(records[3].devicePath, "path-d");
+    const char* descriptions[] = {"Friendly A", "Description B", "Friendly C", nullptr,
+                                  "room to spare"};
+    for (int i : {0, 1, 2, 4}) EXPECT_EQ(records[i].description, descriptions[i]);
+    EXPECT_EQ(records[3].devicePath, std::string(300, 'p'));
+    EXPECT_EQ(records[3].description, std::string(255, 'p'));
     EXPECT_EQ(api.setsOpen, 0);
     EXPECT_EQ(api.frees, 1);
+    EXPECT_EQ(enumerator.Enumerate(), 10);  // a second enumeration appends
+    EXPECT_EQ(records[5].devicePath, "path-a");
 }
 
-TEST(UsbDeviceEnumeratorTest, AnUnreadableInterfaceIsSkippedAndTheRestListed) {
+TEST(UsbDeviceEnumeratorTest, NothingListedWithoutTheServiceOrASet) {
     FakeSetupApi api;
-    api.Add("first");
-    api.Add("unreadable").detailFails = true;
-    api.Add("third");
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-    ASSERT_EQ(enumerator.Enumerate(), 2);
-    EXPECT_EQ(enumerator.records()[0].devicePath, "first");
-    EXPECT_EQ(enumerator.records()[1].devicePath, "third");
-}
-
-TEST(UsbDeviceEnumeratorTest, ALongPathIsCutToTheDescriptionBuffer) {
-    FakeSetupApi api;
-    const std::string path(300, 'p');
-    api.Add(path);
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-    ASSERT_EQ(enumerator.Enumerate(), 1);
-    EXPECT_EQ(enumerator.records()[0].devicePath, path);
-    EXPECT_EQ(enumerator.records()[0].description, std::string(255, 'p'));
-}
-
-TEST(UsbDeviceEnumeratorTest, NothingPresentStillDestroysTheSet) {
-    FakeSetupApi api;
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-    EXPECT_EQ(enumerator.Enumerate(), 0);
-    EXPECT_TRUE(enumerator.records().empty());
+    UsbDeviceEnumerator empty(GuidDevinterfaceUsbDevice, api);
+    EXPECT_EQ(empty.Enumerate(), 0);
     EXPECT_EQ(api.setsOpen, 0);
-}
 
-TEST(UsbDeviceEnumeratorTest, FailuresToBindOrOpenTheSetYieldNothing) {
-    FakeSetupApi api;
     api.Add("present");
     api.libraryMissing = true;
-    UsbDeviceEnumerator missing(GuidDevinterfaceUsbDevice, api);
-    EXPECT_EQ(missing.Enumerate(), 0);
-
+    EXPECT_EQ(UsbDeviceEnumerator(GuidDevinterfaceUsbDevice, api).Enumerate(), 0);
     api.libraryMissing = false;
     api.missingEntryPoint = "SetupDiDestroyDeviceInfoList";
-    UsbDeviceEnumerator unbound(GuidDevinterfaceUsbDevice, api);
-    EXPECT_EQ(unbound.Enumerate(), 0);
-
+    EXPECT_EQ(UsbDeviceEnumerator(GuidDevinterfaceUsbDevice, api).Enumerate(), 0);
     api.missingEntryPoint.clear();
     api.classDevsFails = true;
     UsbDeviceEnumerator noSet(GuidDevinterfaceUsbDevice, api);
     EXPECT_EQ(noSet.Enumerate(), 0);
     EXPECT_TRUE(noSet.records().empty());
     EXPECT_EQ(api.loads, api.frees);
-}
-
-TEST(UsbDeviceEnumeratorTest, EnumeratingTwiceAppends) {
-    FakeSetupApi api;
-    api.Add("one");
-    api.Add("two");
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-    EXPECT_EQ(enumerator.Enumerate(), 2);
-    EXPECT_EQ(enumerator.Enumerate(), 4);
-    EXPECT_EQ(enumerator.records()[2].devicePath, "one");
 }
 
 // The search matches "\\?\usb#vid_%04.4x&pid_%04.4x" byte for byte at the start of the path.
