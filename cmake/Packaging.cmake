@@ -18,7 +18,6 @@ endif()
 # build time from their single sources, and CPack's DEB generator.
 set(PKG ${PROJECT_SOURCE_DIR}/packaging)
 set(PKG_OUT ${PROJECT_BINARY_DIR}/packaging)
-set(ORLUP_ID org.orlup.Orlup)
 set(ORLUP_MAINTAINER "The Orlup developers <orlup@users.noreply.example>")
 
 # The release day, kept as a timestamp so that every spelling of it below agrees.
@@ -106,8 +105,6 @@ desktop user access to the printers.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# F1 opens the help page through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include "Version.h"
 
@@ -110,7 +111,8 @@ std::optional<StartOptions> ReadStartOptions(const QStringList& arguments, std::
         return std::nullopt;
     }
     options.simulate = parser.isSet(SimulateOption);
-    if (!images.isEmpty()) options.imagePath = images.constFirst();
+    // Made absolute, as the file-name rule wants a folder before the name.
+    if (!images.isEmpty()) options.imagePath = QFileInfo(images.constFirst()).absoluteFilePath();
     return options;
 }
 

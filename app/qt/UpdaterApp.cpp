@@ -3,6 +3,7 @@
 
 #include "AppIcon.h"
 #include "UpdaterDialog.h"
+#include "Version.h"
 
 namespace orlup {
 
@@ -11,8 +12,7 @@ UpdaterApp::UpdaterApp(int& argc, char** argv) : QApplication(argc, argv) {}
 bool UpdaterApp::InitInstance(const DialogSeams& seams, const QString& imagePath) {
     // Every window's icon: the dialogs, the message boxes, the help window.
     setWindowIcon(AppIcon());
-    // The package's desktop entry, which the desktop matches the windows with.
-    setDesktopFileName(QStringLiteral("org.orlup.Orlup"));
+    setDesktopFileName(QStringLiteral(ORLUP_DESKTOP_ID));
     UpdaterDialog dialog(seams);
     if (!imagePath.isEmpty()) dialog.SetImagePath(imagePath.toLocal8Bit().toStdString());
     // Modal to no window of its own, so that the help window beside it takes input.
