@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "app/win32/UpdaterDialog.h"
 #include "fakes/FakePlatform.h"
@@ -20,7 +19,7 @@
 namespace orlup::test {
 
 constexpr const char* MainCaption = "Ilvaran Printer Firmware Updater";
-constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
+constexpr int MessageBoxTextId = 0xFFFF, MessageBoxIconId = 0x0440;  // a message box's statics
 
 /// Waits up to timeoutMs for a condition that another thread or process makes true.
 template <typename Condition>
@@ -37,21 +36,20 @@ inline std::string TextOf(HWND window) {
     return text;
 }
 
-/// A visible dialog of that process with that caption, message boxes included.
-inline HWND FindDialog(DWORD processId, const char* caption) {
+/// A visible dialog of that process with that caption, message boxes included, once it shows.
+inline HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs = 10000) {
     HWND at = nullptr;
-    while ((at = FindWindowExA(nullptr, at, "#32770", caption)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(at, &owner);
-        if (owner == processId && IsWindowVisible(at)) return at;
-    }
-    return nullptr;
-}
-
-inline HWND WaitForDialog(DWORD processId, const char* caption) {
-    HWND found = nullptr;
-    Eventually([&] { return (found = FindDialog(processId, caption)) != nullptr; });
-    return found;
+    Eventually(
+        [&] {
+            while ((at = FindWindowExA(nullptr, at, "#32770", caption)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(at, &owner);
+                if (owner == processId && IsWindowVisible(at)) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return at;
 }
 
 inline void PostClick(HWND dialog, int id) {
@@ -59,36 +57,12 @@ inline void PostClick(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-/// A message box as its user sees it.
-struct MessageBoxView {
-    HWND box = nullptr;
-    std::string text;
-    std::vector<std::string> buttons;
-    bool exclamation = false;
-};
-
-/// The box with that caption once it shows, or one with no window; OK dismisses it if asked.
-inline MessageBoxView WaitForBox(DWORD processId, const char* caption, bool dismiss = true) {
-    MessageBoxView view;
-    view.box = WaitForDialog(processId, caption);
-    for (HWND child = GetWindow(view.box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char kind[16] = {};
-        GetClassNameA(child, kind, sizeof(kind));
-        const LONG style = GetWindowLongA(child, GWL_STYLE);
-        if (lstrcmpiA(kind, "Button") == 0 && (style & WS_VISIBLE)) {
-            view.buttons.push_back(TextOf(child));
-        } else if ((style & SS_TYPEMASK) == SS_ICON) {
-            view.exclamation = SendMessageA(child, STM_GETICON, 0, 0) ==
-                               reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_EXCLAMATION));
-        } else if (lstrcmpiA(kind, "Static") == 0 && !TextOf(child).empty()) {
-            view.text = TextOf(child);
-        }
-    }
-    if (dismiss && view.box != nullptr) {
-        PostMessageA(view.box, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(Eventually([&] { return !IsWindow(view.box); }));
-    }
-    return view;
+/// A message box's text, once OK has dismissed it.
+inline std::string Dismiss(HWND box) {
+    const std::string text = TextOf(GetDlgItem(box, MessageBoxTextId));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Eventually([&] { return !IsWindow(box); })) << text;
+    return text;
 }
 
 /// The real main dialog, run modally on the test's thread over scripted printers and images,
@@ -123,9 +97,7 @@ protected:
     virtual BOOL OpenFile(OPENFILENAMEA*) { return FALSE; }
 
     HWND Item(int id) const { return GetDlgItem(mainWindow, id); }
-    MessageBoxView Box(bool dismiss = true) {
-        return WaitForBox(pid, app.appName().c_str(), dismiss);
-    }
+    HWND Box() const { return WaitForDialog(pid, app.appName().c_str()); }
     bool ButtonsEnabled() const {
         return IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDC_UPDATE_FLASH));
     }

@@ -10,7 +10,6 @@
 #include "platform/windows/WindowsFileApi.h"
 #include "text/ErrorCodes.h"
 #include "update/FileNameRule.h"
-#include "usb/PrinterPort.h"
 
 namespace orlup {
 namespace {
@@ -21,19 +20,17 @@ UsbDeviceRecord DeviceAt(const std::string& path) {
     return device;
 }
 
-std::string TempName(const char* name) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder + (name + std::to_string(GetCurrentProcessId()));
-}
-
 class WindowsFileTest : public testing::Test {
 protected:
     WindowsFileTest() { std::ofstream(path, std::ios::binary) << "0123456789"; }
     ~WindowsFileTest() override { DeleteFileA(path.c_str()); }
 
     WindowsFileApi files;
-    const std::string path = TempName("orlup-");
+    const std::string path = [] {
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        return folder + ("orlup-" + std::to_string(GetCurrentProcessId()));
+    }();
 };
 
 TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShareReading) {
@@ -65,23 +62,6 @@ TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShare
         EXPECT_EQ(InvalidFileHandle, files.OpenImage(notAnImage)) << notAnImage;
         EXPECT_EQ(error, files.LastError()) << notAnImage;
     }
-}
-
-// A non-blocking pipe whose buffer is full takes part of a write and says so: the short write
-// that a printer gives when it stops accepting data.
-TEST(ShortWriteTest, PartlyTakenWriteIsAWriteFault) {
-    const std::string pipeName =
-        "\\\\.\\pipe\\orlup-short-" + std::to_string(GetCurrentProcessId());
-    const UniqueHandle server(CreateNamedPipeA(
-        pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 16, 16, 0, nullptr));
-    WindowsFileApi files;
-    PrinterPort port(files, DeviceAt(pipeName), 0);
-    DWORD mode = PIPE_NOWAIT;
-    ASSERT_TRUE(
-        SetNamedPipeHandleState(reinterpret_cast<HANDLE>(port.handle()), &mode, nullptr, nullptr));
-    const std::string bytes(4096, 'x');
-    EXPECT_EQ(0, port.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-    EXPECT_EQ(ErrorCode::WriteFault, port.lastError());
 }
 
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
