@@ -1,20 +1,28 @@
-// The real dialogs under Wine: message boxes, the About item, transfers on the window timer, the
-// file-open request, help, the write time limit, and Orlup.exe itself from another process.
+// The real dialogs under Wine, driven as a user would from a thread of their own: message boxes,
+// the About item, transfers on the window timer, the file-open request, help, the write time
+// limit, and Orlup.exe itself from another process.
 
 // The common controls header builds on windows.h.
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
 // clang-format on
+#include <gtest/gtest.h>
+#include <process.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <numeric>
+#include <thread>
 
-#include "DialogDriver.h"
+#include "app/win32/UpdaterDialog.h"
+#include "fakes/FakePlatform.h"
 #include "platform/windows/UniqueHandle.h"
 #include "platform/windows/WindowsFileApi.h"
+#include "res/resource.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "text/MessageText.h"
@@ -24,14 +32,110 @@
 namespace orlup::test {
 namespace {
 
+constexpr const char* MainCaption = "Ilvaran Printer Firmware Updater";
+constexpr int MessageBoxTextId = 0xFFFF, MessageBoxIconId = 0x0440;  // a message box's statics
+
+/// Waits up to timeoutMs for a condition that another thread or process makes true.
+template <typename Condition>
+bool Eventually(Condition condition, DWORD timeoutMs = 10000) {
+    for (const DWORD start = GetTickCount(); !condition(); Sleep(10)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+    }
+    return true;
+}
+
+/// A visible dialog of that process with that caption, message boxes included, once it shows.
+HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs = 10000) {
+    HWND at = nullptr;
+    Eventually(
+        [&] {
+            while ((at = FindWindowExA(nullptr, at, "#32770", caption)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(at, &owner);
+                if (owner == processId && IsWindowVisible(at)) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return at;
+}
+
+void PostClick(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+/// A message box's text, once OK has dismissed it.
+std::string Dismiss(HWND box) {
+    char text[512] = {};
+    GetDlgItemTextA(box, MessageBoxTextId, text, sizeof(text));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Eventually([&] { return !IsWindow(box); })) << text;
+    return text;
+}
+
+/// The real main dialog, run modally on the test's thread over scripted printers and images,
+/// and acted on by a user on a thread of its own; each test fails in its own way when it
+/// does not show.
+class DialogTest : public testing::Test {
+protected:
+    DialogTest() { CreateDirectoryA(folder.c_str(), nullptr); }
+    ~DialogTest() override { RemoveDirectoryA(folder.c_str()); }
+
+    /// DoModal's result. Whatever the user leaves open is closed, so that no test hangs.
+    INT_PTR RunDialog(const std::function<void()>& user, std::optional<FlashSystem> system = {}) {
+        dialog = std::make_unique<UpdaterDialog>(app, system.value_or(files.System()),
+                                                 [this](OPENFILENAMEA* r) { return OpenFile(r); });
+        app.SetMainDialog(dialog.get());
+        const DWORD uiThread = GetCurrentThreadId();
+        std::atomic<bool> ended{false};
+        std::thread userThread([&] {
+            mainWindow = WaitForDialog(pid, MainCaption);
+            if (mainWindow != nullptr) user();
+            while (!Eventually([&] { return ended.load(); }, 2000)) {
+                EnumThreadWindows(
+                    uiThread, [](HWND w, LPARAM) { return PostMessageA(w, WM_CLOSE, 0, 0); }, 0);
+            }
+        });
+        const INT_PTR result = dialog->DoModal();
+        ended = true;
+        userThread.join();
+        app.SetMainDialog(nullptr);
+        return result;
+    }
+    virtual BOOL OpenFile(OPENFILENAMEA*) { return FALSE; }
+
+    HWND Item(int id) const { return GetDlgItem(mainWindow, id); }
+    HWND Box() const { return WaitForDialog(pid, app.appName().c_str()); }
+    bool ButtonsEnabled() const {
+        return IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDC_UPDATE_FLASH));
+    }
+    void StartTransfer(const char* imagePath) {
+        SetWindowTextA(Item(IDC_IMAGE_PATH), imagePath);
+        PostClick(mainWindow, IDC_UPDATE_FLASH);
+    }
+
+    const DWORD pid = GetCurrentProcessId();
+    // The program seems to run from here, so that a test decides which help files it has.
+    const std::string folder = [] {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        return std::string(temp) + "orlup-" + std::to_string(GetCurrentProcessId());
+    }();
+    WinApp app{folder + "\\Orlup.exe"};
+    FakePlatform files;
+    std::unique_ptr<UpdaterDialog> dialog;
+    HWND mainWindow = nullptr;
+};
+
 constexpr const char* ImagePath = "C:\\flash\\0493v2.hex";
 
 // The About item ends the window menu and answers every command of 0x10 to 0x1F; the transfer
 // goes on under its box, and the completion box is owned like any other.
 TEST_F(DialogTest, TransferGoesOnInTheAboutBoxAndEndsInAMessageBoxAsAnyOther) {
-    std::vector<uint8_t> image(300 * 1024);
+    std::vector<uint8_t>& image = files.AddImage(ImagePath).bytes;
+    image.resize(300 * 1024);
     std::iota(image.begin(), image.end(), uint8_t{7});
-    files.AddImage(ImagePath).bytes = image;
     FakeDevice& printer = files.AddDevice("printer-SN1");
     auto progress = [&] { return SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0); };
     RunDialog([&] {
@@ -67,10 +171,9 @@ TEST_F(DialogTest, TransferGoesOnInTheAboutBoxAndEndsInAMessageBoxAsAnyOther) {
         EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(mainWindow); }));
         PostMessageA(mainWindow, WM_COMMAND, IDCANCEL, 0);
     });
-    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(image.size()));
-    std::vector<uint8_t> expected(command.begin(), command.end());
-    expected.insert(expected.end(), image.begin(), image.end());
-    EXPECT_EQ(expected, printer.received);
+    const UpdateCommand command = BuildUpdateCommand(300 * 1024);
+    image.insert(image.begin(), command.begin(), command.end());  // all the printer may get
+    EXPECT_EQ(image, printer.received);
     EXPECT_EQ(0, files.OpenHandles());
     EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
 }
@@ -126,26 +229,24 @@ protected:
         std::strncpy(request->lpstrFile, answer.c_str(), request->nMaxFile - 1);
         return answer.empty() ? FALSE : TRUE;
     }
-    std::atomic<int> asked{0};
+    int asked = 0;
 };
 
-// The chosen image goes out, a cancelled choice keeps it, and closing stops the transfer at once.
+// The chosen image shows in the path box and goes out; a cancelled choice keeps it; closing stops
+// the transfer at once.
 TEST_F(FileSelectionTest, ChosenImageGoesOutAndClosingEndsTheTransferAtOnce) {
     files.AddImage(ImagePath).bytes.resize(1024 * 1024);
     FakeDevice& printer = files.AddDevice("printer-SN1");
     EXPECT_EQ(IDCANCEL, RunDialog([&] {
-                  for (int choice = 0; choice < 2; ++choice) {
-                      PostClick(mainWindow, IDC_SELECT_FILE);
-                      EXPECT_TRUE(Eventually([&] {
-                          return asked > choice && TextOf(Item(IDC_IMAGE_PATH)) == ImagePath;
-                      }));
-                  }
+                  PostClick(mainWindow, IDC_SELECT_FILE);  // chosen
+                  PostClick(mainWindow, IDC_SELECT_FILE);  // cancelled
                   PostClick(mainWindow, IDC_UPDATE_FLASH);
-                  ASSERT_TRUE(Eventually([&] { return !ButtonsEnabled(); }));
+                  ASSERT_TRUE(Eventually(
+                      [&] { return SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0) > 0; }));
                   PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
               }));
-    EXPECT_GT(printer.received.size(), 0u);
-    EXPECT_LT(printer.received.size(), 1024 * 1024u);
+    EXPECT_EQ(2, asked);
+    EXPECT_TRUE(printer.received.size() > 9 && printer.received.size() < 1024 * 1024u);
     EXPECT_TRUE(dialog->HasFineTimer());  // given back with the dialog
     dialog.reset();
     EXPECT_EQ(0, files.OpenHandles());
@@ -188,10 +289,9 @@ TEST_F(DialogTest, HelpOpensTheFileOrElseThePageAndSaysSoWhenNeitherOpens) {
                 PostMessageA(GetDlgItem(about, IDOK), WM_KEYF1, 0, 0);
                 PostClick(about, IDOK);
             }
-            if (c.pageResult <= 32) {
-                EXPECT_EQ("Failed to launch help.", Dismiss(Box()));
-            }
-            EXPECT_EQ(nullptr, WaitForDialog(pid, app.appName().c_str(), 200));
+            const bool fails = c.pageResult <= 32;
+            const HWND box = WaitForDialog(pid, app.appName().c_str(), fails ? 10000 : 200);
+            EXPECT_EQ(fails ? "Failed to launch help." : "", box ? Dismiss(box) : "");
             PostMessageA(mainWindow, WM_COMMAND, IDCANCEL, 0);
         });
         EXPECT_EQ(c.launches, launches);
@@ -201,25 +301,20 @@ TEST_F(DialogTest, HelpOpensTheFileOrElseThePageAndSaysSoWhenNeitherOpens) {
 
 // Orlup.exe as a technician starts it: its own name on the boxes, Wine's Setup API searched.
 TEST(OrlupExeTest, RunsTheDialogAndEndsWithExit) {
-    std::string exe = ORLUP_EXE;
-    if (exe[0] == '/') exe = "Z:" + exe;  // Wine shows the Unix root as drive Z:
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    const UniqueHandle running(process.hProcess);
-    const UniqueHandle thread(process.hThread);
-    const HWND mainWindow = WaitForDialog(process.dwProcessId, MainCaption);
+    const std::string exe = std::string("Z:") + ORLUP_EXE;  // Wine's drive for the Unix root
+    const UniqueHandle running(
+        reinterpret_cast<HANDLE>(_spawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr)));
+    ASSERT_NE(INVALID_HANDLE_VALUE, running.Get());
+    const DWORD processId = GetProcessId(running.Get());
+    const HWND mainWindow = WaitForDialog(processId, MainCaption);
     SetWindowTextA(GetDlgItem(mainWindow, IDC_IMAGE_PATH), "C:\\flash\\0498rev3.hex");
     PostClick(mainWindow, IDC_UPDATE_FLASH);
-    EXPECT_EQ("No Ilvaran-II printers found", Dismiss(WaitForDialog(process.dwProcessId, "Orlup")));
+    EXPECT_EQ("No Ilvaran-II printers found", Dismiss(WaitForDialog(processId, "Orlup")));
     PostClick(mainWindow, IDOK);
+    if (WaitForSingleObject(running.Get(), 15000) != WAIT_OBJECT_0)
+        TerminateProcess(running.Get(), 99);
     DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(running.Get(), 15000);
-    GetExitCodeProcess(running.Get(), &code);
-    EXPECT_EQ(0u, code);
-    if (code == STILL_ACTIVE) TerminateProcess(running.Get(), 99);
+    EXPECT_TRUE(GetExitCodeProcess(running.Get(), &code) && code == 0) << code;
 }
 
 }  // namespace

