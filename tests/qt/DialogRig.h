@@ -49,17 +49,18 @@ struct Watcher : QObject {
     }
 };
 
-// One dialog, shown and active; the help page is looked for in programDir/bin and
-// programDir/share/orlup.
+// One dialog, shown and active, with one printer of that product; the help page is looked for
+// in programDir/bin and programDir/share/orlup.
 struct Rig {
     FakePlatform files;
+    FakeDevice& printer;
     QtFileChooser chooser;
     QTemporaryDir programDir;
     HelpWindow help{programDir.path() + "/bin"};
-    std::unique_ptr<UpdaterDialog> dialog;
+    std::unique_ptr<UpdaterDialog> dialog =
+        std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
 
-    Rig() {
-        dialog = std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
+    explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
         dialog->show();
         Activate(dialog.get());
     }
@@ -68,11 +69,8 @@ struct Rig {
         QVERIFY(QTest::qWaitForWindowActive(window));
     }
     template <typename Widget = QWidget>
-    Widget* Control(int id) const {
+    Widget* Control(int id) {
         return static_cast<Widget*>(FindControl(*dialog, id));
-    }
-    FakeDevice& AddPrinter(int productId, const std::string& serial = "SN1") {
-        return files.AddDevice("printer-" + serial, 0x044e, productId);
     }
     FakeImage& AddImage(const std::string& path, uint32_t size) {
         files.AddImage(path).bytes.resize(size, 0x5a);
