@@ -18,16 +18,12 @@
 
 namespace orlup::test {
 
-struct Seen {
-    QString title, text;
-    bool convention;  // warning icon, OK alone, plain text, modal
-    QWidget* owner;
-};
-
-// Records each modal window or popup menu as it comes up, then hands it to onShown, which
-// closes it unless told otherwise. Polls, so that it works inside the windows' own loops too.
+// Records each modal window or popup menu as it comes up, by its title, and for a message box
+// "title: text on owner's title", marked when it lacks the warning icon, OK alone, plain text or
+// modality. Then hands it to onShown, which closes it unless told otherwise. Polls, so that it
+// works inside the windows' own loops too.
 struct Watcher : QObject {
-    std::vector<Seen> seen;
+    QStringList seen;
     std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
     QList<QPointer<QWidget>> known;
     QTimer poll;
@@ -37,12 +33,15 @@ struct Watcher : QObject {
             if (top == nullptr) top = QApplication::activeModalWidget();
             if (top == nullptr || known.contains(top)) return;
             known << top;
-            auto* box = qobject_cast<QMessageBox*>(top);
-            seen.push_back({top->windowTitle(), box ? box->text() : QString(),
-                            box && box->icon() == QMessageBox::Warning && top->isModal() &&
-                                box->standardButtons() == QMessageBox::Ok &&
-                                box->textFormat() == Qt::PlainText,
-                            top->parentWidget()});
+            seen << top->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                seen.last() += ": " + box->text() + " on " + top->parentWidget()->windowTitle();
+                if (box->icon() != QMessageBox::Warning || !top->isModal() ||
+                    box->standardButtons() != QMessageBox::Ok ||
+                    box->textFormat() != Qt::PlainText) {
+                    seen.last() += " (unlike every other box)";
+                }
+            }
             QTimer::singleShot(0, top, [this, top] { onShown(top); });
         });
         poll.start(2);
@@ -71,10 +70,6 @@ struct Rig {
     template <typename Widget = QWidget>
     Widget* Control(int id) {
         return static_cast<Widget*>(FindControl(*dialog, id));
-    }
-    FakeImage& AddImage(const std::string& path, uint32_t size) {
-        files.AddImage(path).bytes.resize(size, 0x5a);
-        return files.AddImage(path);
     }
     void StartUpdate(const std::string& path) {
         Control<QLineEdit>(IDC_IMAGE_PATH)->setText(QString::fromStdString(path));
