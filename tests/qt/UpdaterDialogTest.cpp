@@ -31,6 +31,8 @@ QString Box(const QString& text, const QString& owner = "Ilvaran Printer Firmwar
 // Focus, tab order and what assistive technology hears, in a dialog started as the program does.
 void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
     QCOMPARE(dialog.windowTitle(), "Ilvaran Printer Firmware Updater (simulated printers)");
+    QCOMPARE(dialog.windowIcon().availableSizes(), QList<QSize>({{32, 32}, {16, 16}}));
+    QCOMPARE(QGuiApplication::desktopFileName(), "org.orlup.Orlup");  // the desktop entry's
     QCOMPARE(static_cast<QLineEdit*>(FindControl(dialog, IDC_IMAGE_PATH))->text(), "/i/0493.hex");
     QCOMPARE(dialog.windowModality(), Qt::WindowModal);  // to no window: the help window is free
     QCOMPARE(dialog.windowFlags() & (Qt::CustomizeWindowHint | Qt::WindowMinMaxButtonsHint),
