@@ -18,16 +18,12 @@
 
 namespace orlup::test {
 
-struct Seen {
-    QString title, text;
-    bool convention;  // warning icon, OK alone, plain text, modal
-    QWidget* owner;
-};
-
-// Records each modal window or popup menu as it comes up, then hands it to onShown, which
-// closes it unless told otherwise. Polls, so that it works inside the windows' own loops too.
+// Records each modal window or popup menu as it comes up, by its title, and for a message box
+// "title: text on owner's title", marked when it lacks the warning icon, OK alone, plain text or
+// modality. Then hands it to onShown, which closes it unless told otherwise. Polls, so that it
+// works inside the windows' own loops too.
 struct Watcher : QObject {
-    std::vector<Seen> seen;
+    QStringList seen;
     std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
     QList<QPointer<QWidget>> known;
     QTimer poll;
@@ -37,29 +33,33 @@ struct Watcher : QObject {
             if (top == nullptr) top = QApplication::activeModalWidget();
             if (top == nullptr || known.contains(top)) return;
             known << top;
-            auto* box = qobject_cast<QMessageBox*>(top);
-            seen.push_back({top->windowTitle(), box ? box->text() : QString(),
-                            box && box->icon() == QMessageBox::Warning && top->isModal() &&
-                                box->standardButtons() == QMessageBox::Ok &&
-                                box->textFormat() == Qt::PlainText,
-                            top->parentWidget()});
+            seen << top->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                seen.last() += ": " + box->text() + " on " + top->parentWidget()->windowTitle();
+                if (box->icon() != QMessageBox::Warning || !top->isModal() ||
+                    box->standardButtons() != QMessageBox::Ok ||
+                    box->textFormat() != Qt::PlainText) {
+                    seen.last() += " (unlike every other box)";
+                }
+            }
             QTimer::singleShot(0, top, [this, top] { onShown(top); });
         });
         poll.start(2);
     }
 };
 
-// One dialog, shown and active; the help page is looked for in programDir/bin and
-// programDir/share/orlup.
+// One dialog, shown and active, with one printer of that product; the help page is looked for
+// in programDir/bin and programDir/share/orlup.
 struct Rig {
     FakePlatform files;
+    FakeDevice& printer;
     QtFileChooser chooser;
     QTemporaryDir programDir;
     HelpWindow help{programDir.path() + "/bin"};
-    std::unique_ptr<UpdaterDialog> dialog;
+    std::unique_ptr<UpdaterDialog> dialog =
+        std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
 
-    Rig() {
-        dialog = std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
+    explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
         dialog->show();
         Activate(dialog.get());
     }
@@ -68,15 +68,8 @@ struct Rig {
         QVERIFY(QTest::qWaitForWindowActive(window));
     }
     template <typename Widget = QWidget>
-    Widget* Control(int id) const {
+    Widget* Control(int id) {
         return static_cast<Widget*>(FindControl(*dialog, id));
-    }
-    FakeDevice& AddPrinter(int productId, const std::string& serial = "SN1") {
-        return files.AddDevice("printer-" + serial, 0x044e, productId);
-    }
-    FakeImage& AddImage(const std::string& path, uint32_t size) {
-        files.AddImage(path).bytes.resize(size, 0x5a);
-        return files.AddImage(path);
     }
     void StartUpdate(const std::string& path) {
         Control<QLineEdit>(IDC_IMAGE_PATH)->setText(QString::fromStdString(path));

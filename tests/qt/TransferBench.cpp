@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
     std::printf("start-up: dialog shown and active %lld ms after main began\n", clock.elapsed());
 
     constexpr uint32_t size = 1024 * 1024;
-    rig.AddPrinter(0x200a);
-    rig.AddImage("/images/0493.hex", size);
+    rig.files.AddImage("/images/0493.hex").bytes.resize(size);
     orlup::test::Watcher watcher;  // the completion box ends the transfer
     qint64 endedAt = -1;
     watcher.onShown = [&](QWidget* box) {

@@ -10,36 +10,21 @@
 #include "platform/windows/WindowsFileApi.h"
 #include "text/ErrorCodes.h"
 #include "update/FileNameRule.h"
-#include "usb/PrinterPort.h"
 
 namespace orlup {
 namespace {
 
-UsbDeviceRecord DeviceAt(const std::string& path) {
-    UsbDeviceRecord device;
-    device.devicePath = path;
-    return device;
-}
-
-std::string TempName(const char* name) {
+TEST(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShareReading) {
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
-    return folder + (name + std::to_string(GetCurrentProcessId()));
-}
-
-class WindowsFileTest : public testing::Test {
-protected:
-    WindowsFileTest() { std::ofstream(path, std::ios::binary) << "0123456789"; }
-    ~WindowsFileTest() override { DeleteFileA(path.c_str()); }
-
+    const std::string path = folder + ("orlup-" + std::to_string(GetCurrentProcessId()));
+    std::ofstream(path, std::ios::binary) << "0123456789";
     WindowsFileApi files;
-    const std::string path = TempName("orlup-");
-};
-
-TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShareReading) {
-    const FileHandle device = files.OpenDevice(DeviceAt(path));
-    ASSERT_NE(InvalidFileHandle, device);
-    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(DeviceAt(path)));
+    UsbDeviceRecord printer;
+    printer.devicePath = path;
+    const FileHandle device = files.OpenDevice(printer);
+    EXPECT_NE(InvalidFileHandle, device);
+    EXPECT_EQ(InvalidFileHandle, files.OpenDevice(printer));
     EXPECT_EQ(ErrorCode::SharingViolation, files.LastError());
     EXPECT_TRUE(files.Close(device));
 
@@ -65,30 +50,13 @@ TEST_F(WindowsFileTest, PrintersOpenExclusivelyAndImagesAreFilesOnADiskThatShare
         EXPECT_EQ(InvalidFileHandle, files.OpenImage(notAnImage)) << notAnImage;
         EXPECT_EQ(error, files.LastError()) << notAnImage;
     }
-}
-
-// A non-blocking pipe whose buffer is full takes part of a write and says so: the short write
-// that a printer gives when it stops accepting data.
-TEST(ShortWriteTest, PartlyTakenWriteIsAWriteFault) {
-    const std::string pipeName =
-        "\\\\.\\pipe\\orlup-short-" + std::to_string(GetCurrentProcessId());
-    const UniqueHandle server(CreateNamedPipeA(
-        pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 16, 16, 0, nullptr));
-    WindowsFileApi files;
-    PrinterPort port(files, DeviceAt(pipeName), 0);
-    DWORD mode = PIPE_NOWAIT;
-    ASSERT_TRUE(
-        SetNamedPipeHandleState(reinterpret_cast<HANDLE>(port.handle()), &mode, nullptr, nullptr));
-    const std::string bytes(4096, 'x');
-    EXPECT_EQ(0, port.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-    EXPECT_EQ(ErrorCode::WriteFault, port.lastError());
+    DeleteFileA(path.c_str());
 }
 
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("0498rev3.hex", FileNameOf("\\\\server\\share\\0498rev3.hex"));
     EXPECT_EQ("", FileNameOf("C:/images/0493.hex"));
     EXPECT_EQ("0493.hex", FileNameOf("C:/images\\0493.hex"));
-    EXPECT_EQ("C:\\Tools\\Orlup", FolderOf("C:\\Tools\\Orlup\\Orlup.exe"));
     EXPECT_EQ("C:", FolderOf("C:\\Orlup.exe"));
 }
 
