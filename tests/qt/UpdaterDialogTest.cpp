@@ -281,6 +281,9 @@ private slots:
         QVERIFY(options && options->simulate && options->imagePath == "/i/0493.hex");
         QCOMPARE(options->trouble, SimulatedPrinters::Trouble::Unplug);
         QVERIFY(!ReadStartOptions({"orlup"}, out)->simulate);
+        // A name alone would fail the file-name rule, which wants a folder before it.
+        QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
+                 QDir::currentPath() + "/0493.hex");
         QCOMPARE(out.str(), std::string());
     }
 };
