@@ -8,18 +8,6 @@
 
 namespace orlup::test {
 
-int EventLog::IndexOf(const std::string& event) const {
-    const auto found = std::find(events.begin(), events.end(), event);
-    return found == events.end() ? -1 : static_cast<int>(found - events.begin());
-}
-
-int EventLog::LastIndexOf(const std::string& event) const {
-    for (int i = static_cast<int>(events.size()) - 1; i >= 0; --i) {
-        if (events[i] == event) return i;
-    }
-    return -1;
-}
-
 bool FakePlatform::Fail(uint32_t code) {
     lastError_ = code;
     return false;
