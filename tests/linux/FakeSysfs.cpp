@@ -30,8 +30,9 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 FakeSysfs::FakeSysfs() : base_((fs::temp_directory_path() / "orlup-sysfs-XXXXXX").string()) {
     if (mkdtemp(base_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    fs::create_directories(sysfsRoot() + "/bus/usb/devices");
-    fs::create_directories(scratch());
+    for (const char* folder : {"/sys/bus/usb/devices", "/sys/dev/char", "/scratch"}) {
+        fs::create_directories(base_ + folder);
+    }
 }
 
 FakeSysfs::~FakeSysfs() {
@@ -42,13 +43,11 @@ FakeSysfs::~FakeSysfs() {
 void FakeSysfs::AddDevice(const std::string& port, const std::string& idVendor,
                           const std::string& idProduct, const std::string& serial,
                           const std::string& manufacturer, const std::string& product) {
-    for (const auto& [name, value] : {std::pair("idVendor", idVendor),
-                                      {"idProduct", idProduct},
-                                      {"serial", serial},
-                                      {"manufacturer", manufacturer},
-                                      {"product", product}}) {
-        if (!value.empty())
-            WriteFile(sysfsRoot() + "/" + DevicePart(port) + "/" + name, value + "\n");
+    const char* names[] = {"idVendor", "idProduct", "serial", "manufacturer", "product"};
+    const std::string* values[] = {&idVendor, &idProduct, &serial, &manufacturer, &product};
+    for (int i = 0; i < 5; ++i) {
+        const std::string file = sysfsRoot() + "/" + DevicePart(port) + "/" + names[i];
+        if (!values[i]->empty()) WriteFile(file, *values[i] + "\n");
     }
     Link(sysfsRoot(), port, DevicePart(port));
 }
@@ -67,7 +66,6 @@ void FakeSysfs::AddInterface(const std::string& port, const std::string& lpName,
 void FakeSysfs::LinkCharDevice(const std::string& majorMinor, const std::string& port,
                                const std::string& classDevice) {
     const std::string link = sysfsRoot() + "/dev/char/" + majorMinor;
-    fs::create_directories(fs::path(link).parent_path());
     fs::remove(link);
     fs::create_directory_symlink("../../" + DevicePart(port) + "/" + port + ":1.0/" + classDevice,
                                  link);

@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <thread>
-#include <vector>
 
 #include "FakeSysfs.h"
 #include "platform/linux/ImageSnapshot.h"
@@ -95,8 +94,8 @@ TEST(SysfsListingTest, ListsDevicesWithTheirIdentitiesAndSkipsEverythingElse) {
                           "1-4|EVIL|" + path + "1-4||8202\n");
 }
 
-// A pty stands in for usblp: a character device that blocks when nobody reads it and fails
-// with EIO once the other side hangs up.
+// A pty stands in for usblp, its node a link: a character device that blocks when nobody reads it
+// and fails with EIO once the other side hangs up.
 class UsblpTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -104,16 +103,13 @@ protected:
         sysfs.AddInterface("1-1", "lp0", "usb/lp0");
         sysfs.AddDevice("1-2", "044e", "1301", "ILV2-B2");
         sysfs.AddInterface("1-2", "lp1", "usb/lp1");
-        printer = {"", "", 0x044E, 0x200A, "ILV-A1", "1-1", ""};
         OpenPty();
     }
 
     /// A fresh pty as the Ilvaran's node.
     void OpenPty() {
         master = UniqueFd(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-        if (!master.IsValid() || grantpt(master.Get()) != 0 || unlockpt(master.Get()) != 0) {
-            GTEST_SKIP() << "no pseudo-terminals here";
-        }
+        ASSERT_TRUE(master.IsValid() && grantpt(master.Get()) == 0 && unlockpt(master.Get()) == 0);
         // Raw, so that the bytes arrive as written.
         termios mode{};
         tcgetattr(master.Get(), &mode);
@@ -124,16 +120,21 @@ protected:
         ASSERT_EQ(stat(ptsname(master.Get()), &status), 0);
         rdev = std::to_string(major(status.st_rdev)) + ":" + std::to_string(minor(status.st_rdev));
         sysfs.LinkCharDevice(rdev, "1-1", "usbmisc/lp0");
-        printer.node = ptsname(master.Get());
+        // Through the test's own descriptor the node outlives the pts entry, which the kernel
+        // removes at hang-up; so only the test decides when the "printer" is gone.
+        slave = UniqueFd(open(ptsname(master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        std::filesystem::remove(printer.node);
+        std::filesystem::create_symlink("/proc/self/fd/" + std::to_string(slave.Get()),
+                                        printer.node);
     }
 
     FakeSysfs sysfs;
-    UniqueFd master;
+    UniqueFd master, slave;
     std::string rdev;
-    UsbDeviceRecord printer;
+    UsbDeviceRecord printer{"", "", 0x044E, 0x200A, "ILV-A1", "1-1", sysfs.scratch() + "/lp"};
 };
 
-TEST_F(UsblpTest, OpensOnlyTheListedDeviceAndOnlyOnce) {
+TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor) {
     const UniqueFd opens(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const int descriptorsBefore = OpenDescriptors();
     UsblpDeviceFiles files(sysfs.sysfsRoot()), otherProgram(sysfs.sysfsRoot());
@@ -170,13 +171,10 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceAndOnlyOnce) {
     EXPECT_FALSE(files.Close(handle));
     EXPECT_EQ(files.LastError(), ErrorCode::InvalidHandle);
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
-}
 
-// With stdout closed, the printer's open would get descriptor 1 and the progress lines with it.
-TEST_F(UsblpTest, NeitherPrinterNorImageEverTakesAStandardDescriptor) {
+    // With stdout closed, the printer's open would get descriptor 1 and the progress lines too.
     const std::string image = sysfs.scratch() + "/0493fw.hex";
     WriteFile(image, "x");
-    UsblpDeviceFiles files(sysfs.sysfsRoot());
     const int faults = InChild([&] {
         close(STDOUT_FILENO);
         ImageSnapshot snapshot;
@@ -219,19 +217,11 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         OpenPty();
-        // Through the test's own descriptor the node outlives the pts entry, which the kernel
-        // removes at hang-up; so only the test decides when the "printer" is gone.
-        const UniqueFd slave(open(printer.node.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-        UsbDeviceRecord device = printer;
-        device.node = sysfs.scratch() + "/lp";
-        std::filesystem::remove(device.node);
-        std::filesystem::create_symlink("/proc/self/fd/" + std::to_string(slave.Get()),
-                                        device.node);
         const auto stall = [&] {
             UsblpDeviceFiles files(sysfs.sysfsRoot(), c.first == Timeout  ? 200ms
                                                       : c.first == HangUp ? 500ms
                                                                           : 5s);
-            const FileHandle handle = files.OpenDevice(device);
+            const FileHandle handle = files.OpenDevice(printer);
             std::string image(1 << 20, '\0'), received;
             for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i % 251);
             uint32_t written = 0, later = 1;
@@ -246,15 +236,13 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             });
             std::this_thread::sleep_for(300ms);
             if (c.first == Interrupt) kill(getpid(), SIGINT);
-            if (c.first == Unplug) std::filesystem::remove(device.node);
+            if (c.first == Unplug) std::filesystem::remove(printer.node);
             if (c.first == HangUp || c.first == Unplug) master.Reset();
-            for (; c.first == Cut && !done; std::this_thread::sleep_for(10ms)) {
-                pthread_kill(writer.native_handle(), SIGQUIT);
-            }
-            for (int idle = 0; c.first == Held && received.size() < image.size() && idle < 500;) {
-                pthread_kill(writer.native_handle(), SIGUSR1);
+            for (int idle = 0; (c.first == Cut && !done) ||
+                               (c.first == Held && received.size() < image.size() && idle < 500);) {
+                pthread_kill(writer.native_handle(), c.first == Cut ? SIGQUIT : SIGUSR1);
                 char piece[4096];
-                const ssize_t got = read(master.Get(), piece, sizeof piece);
+                const ssize_t got = c.first == Held ? read(master.Get(), piece, sizeof piece) : 0;
                 idle = got > 0 ? 0 : idle + 1;
                 if (got > 0) received.append(piece, static_cast<size_t>(got));
                 if (got <= 0) std::this_thread::sleep_for(1ms);
