@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 
 #include "RunCli.h"
@@ -31,11 +30,9 @@ public:
     bool Write(FileHandle, const void*, uint32_t count, uint32_t* written) override {
         return (*written = count, true);
     }
-    bool Read(FileHandle, void* buffer, uint32_t count, uint32_t* read) override {
+    bool Read(FileHandle, void*, uint32_t count, uint32_t* read) override {
         *read = static_cast<uint32_t>(std::min<uint64_t>(imageSize_ - offset_, count));
-        std::memset(buffer, static_cast<int>(offset_ & 0xFF), *read);
-        offset_ += *read;
-        return true;
+        return (offset_ += *read, true);
     }
     bool Size(FileHandle, uint64_t* size) override { return (*size = imageSize_, true); }
     bool Close(FileHandle) override { return true; }
