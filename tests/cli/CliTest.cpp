@@ -48,7 +48,7 @@ struct FakeCliPlatform : CliPlatform {
 class CliTest : public testing::Test {
 protected:
     CliTest() {
-        Printer("a", "SN1", "1-1", "/dev/usb/lp0");
+        Printer("1-1", "SN1", "/dev/usb/lp0");
         fake.AddImage(Image).bytes.assign(2500, 0x5A);
         fake.AddImage("/img/0493-20k.hex").bytes.assign(20480, 1);
         fake.AddImage("/img/0493b.hex") = {{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
@@ -56,12 +56,11 @@ protected:
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
 
-    test::FakeDevice& Printer(const std::string& path, const std::string& serial,
-                              const std::string& busPort, const std::string& node = "",
-                              uint16_t productId = 0x200A) {
-        test::FakeDevice& device = fake.AddDevice(path, 0x044E, productId);
-        device.record = UsbDeviceRecord{path, "", 0x044E, productId, serial, busPort, node};
-        return device;
+    test::FakeDevice& Printer(const std::string& port, const std::string& serial,
+                              const std::string& node = "", uint16_t productId = 0x200A) {
+        fake.AddDevice(port, 0x044E, productId).record = {port,   "",   0x044E, productId,
+                                                          serial, port, node};
+        return fake.Device(port);
     }
 
     int Run(Strings args, bool terminal = false) {
@@ -73,7 +72,7 @@ protected:
         for (std::string& arg : args) argv.push_back(arg.data());
         CliContext context(out, err, [this](std::optional<SimulatedPrinters::Trouble> trouble) {
             simulated = trouble;
-            return std::make_unique<FakeCliPlatform>(*devices, make);
+            return std::make_unique<FakeCliPlatform>(fake, make);
         });
         context.terminal = terminal;
         context.period = period;
@@ -88,7 +87,6 @@ protected:
     }
 
     FakePlatform fake;
-    FakePlatform* devices = &fake;
     Maker make = [this] { return Borrow(fake); };
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(getpid());
@@ -127,19 +125,19 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
         {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
-        fake.Device("a").received.clear();
-        fake.Device("a").openError = openError;
+        fake.Device("1-1").received.clear();
+        fake.Device("1-1").openError = openError;
         EXPECT_EQ(Run(args), status) << args.size();
         EXPECT_THAT(out.str() + err.str(), HasSubstr(shown));
-        EXPECT_EQ(fake.Device("a").received.size(), sent) << err.str();
+        EXPECT_EQ(fake.Device("1-1").received.size(), sent) << err.str();
     }
     EXPECT_EQ(Run({"--simulate=stall", "list"}), 0);
     EXPECT_EQ(simulated, SimulatedPrinters::Trouble::Stall);
 }
 
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
-    fake.Device("a").failWriteCall = 2;
-    fake.Device("a").writeError = ErrorCode::OperationAborted;
+    fake.Device("1-1").failWriteCall = 2;
+    fake.Device("1-1").writeError = ErrorCode::OperationAborted;
     signal = SIGINT;
     signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
@@ -162,7 +160,7 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
 
 TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
     fake.AddDevice("mouse", 0x046D, 0xC077);
-    Printer("two", "\x1b]2;\xff\x7f\xc2\x9b\n", "2-1", "", 0x1301).heldElsewhere = true;
+    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\n", "", 0x1301).heldElsewhere = true;
     EXPECT_EQ(Run({"list"}), 0);
     EXPECT_EQ(out.str(),
               "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
@@ -175,8 +173,7 @@ TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
         "node": "", "description": "", "status": "busy"}])"));
     EXPECT_EQ(fake.OpenHandles(), 0);
 
-    FakePlatform none;
-    devices = &none;
+    fake.Device("1-1").record.productId = fake.Device("2-1").record.productId = 0xC077;
     EXPECT_EQ(Run({"list", "--json"}), 3);
     EXPECT_EQ(out.str() + err.str(), "[]\nNo Ilvaran or Ilvaran-II printers attached\n");
 }
@@ -184,11 +181,11 @@ TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
 // --printer names one printer by its serial, bus-port or node; --all flashes every free printer
 // of the image's model on its own, and one that fails stops no other.
 TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
-    Printer("b", "SN2", "1-2", "/dev/usb/lp1");
-    Printer("c", "SN3", "1-3", "", 0x1301);
-    Printer("d", "SN4", "1-4").heldElsewhere = true;
-    Printer("e", "TWIN", "1-5");
-    Printer("f", "TWIN", "1-6");
+    Printer("1-2", "SN2", "/dev/usb/lp1");
+    Printer("1-3", "SN3", "", 0x1301);
+    Printer("1-4", "SN4").heldElsewhere = true;
+    Printer("1-5", "TWIN");
+    Printer("1-6", "TWIN");
     const std::pair<std::string, std::string> cases[] = {
         {"SN2", ""},
         {"1-2", ""},
@@ -203,19 +200,19 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
         const std::string said = err.str();  // one line at most
         EXPECT_THAT(said, testing::StartsWith(error));
         EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1);
-        for (const std::string name : {"a", "b", "c", "d", "e", "f"}) {
-            const bool named = error.empty() && name == "b";
+        for (const std::string name : {"1-1", "1-2", "1-3", "1-4", "1-5", "1-6"}) {
+            const bool named = error.empty() && name == "1-2";
             EXPECT_EQ(fake.Device(name).received.size(), named ? 2509u : 0u) << id << name;
             fake.Device(name).received.clear();
         }
     }
-    fake.Device("b").failOpenCall = fake.Device("b").opens + 1;  // taken after the check
-    fake.Device("b").failOpenError = ErrorCode::Busy;
+    fake.Device("1-2").failOpenCall = fake.Device("1-2").opens + 1;  // taken after the check
+    fake.Device("1-2").failOpenError = ErrorCode::Busy;
     EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 1);
     EXPECT_EQ(out.str(), "SN2/1-2: failed after 0 of 0 bytes - No Ilvaran printers found\n");
 
-    fake.Device("b").failWriteCall = fake.Device("b").writeCalls + 2;
-    fake.Device("b").writeError = ErrorCode::Timeout;
+    fake.Device("1-2").failWriteCall = fake.Device("1-2").writeCalls + 2;
+    fake.Device("1-2").writeError = ErrorCode::Timeout;
     std::mutex lock;
     std::vector<std::shared_ptr<FakePlatform>> made;  // one for each thread
     make = [&] {
@@ -233,7 +230,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     // Four attempts to record, one warning.
     EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
     for (const auto& [name, sent] : std::map<std::string, std::size_t>{
-             {"a", 2509}, {"b", 1033}, {"c", 0}, {"d", 0}, {"e", 2509}, {"f", 2509}}) {
+             {"1-1", 2509}, {"1-2", 1033}, {"1-3", 0}, {"1-4", 0}, {"1-5", 2509}, {"1-6", 2509}}) {
         std::size_t received = 0;
         for (const auto& platform : made) received += platform->Device(name).received.size();
         EXPECT_EQ(received, sent) << name;
