@@ -16,27 +16,20 @@ public:
     /// A folder beside the sysfs root, for images and the like.
     std::string scratch() const { return base_ + "/scratch"; }
 
-    /// A device with its link in bus/usb/devices; each string is written with the kernel's line
-    /// break, and an empty one is left out.
+    /// A device ("1-1", or a root hub such as "usb1") with its link in bus/usb/devices; each
+    /// string is written with the kernel's line break, and an empty one is left out.
     void AddDevice(const std::string& port, const std::string& idVendor = "044e",
                    const std::string& idProduct = "200a", const std::string& serial = "",
                    const std::string& manufacturer = "", const std::string& product = "");
     /// Interface 1.0, linked like the device; with lpName, bound to usblp with node devName.
     void AddInterface(const std::string& port, const std::string& lpName = "",
                       const std::string& devName = "");
-    /// "usbN" with the root hub ids.
-    void AddRootHub(int bus);
-    /// Removes the device folder and leaves its link dangling, as an unplug during a scan does.
-    void RemoveDeviceFolder(const std::string& port);
     /// <sysfs>/dev/char/<majorMinor>, leading to a class device of port's interface, such as
     /// usblp's "usbmisc/lp0".
     void LinkCharDevice(const std::string& majorMinor, const std::string& port,
                         const std::string& classDevice);
 
 private:
-    std::string DeviceFolder(const std::string& port) const;
-    void Link(const std::string& name, const std::string& target) const;
-
     std::string base_;
 };
 
