@@ -204,3 +204,18 @@ scenario_printer_swapped() {
     expect_report 1 received=0
 }
 
+# --all: three printers at once, each at its own pace; one pulled half-way fails alone.
+scenario_flash_all() {
+    for slot in 0 1 2; do printer $slot Ilvaran-II ILV2-$slot $IMG/0498-1mib.hex || return; done
+    run_cli 60 flash --all $IMG/0498-1mib.hex
+    for slot in 0 1 2; do expect_flashed $slot && expect_pace $slot 90 110; done
+    serve 0 $IMG/0498-256k.hex && serve 1 $IMG/0498-256k.hex unplug 131072 &&
+        serve 2 $IMG/0498-256k.hex || return
+    run_cli 40 flash --all $IMG/0498-256k.hex
+    collect 0 2
+    expect_exit 1 1 ending=unplugged
+    expect_report 0 match=yes && expect_report 2 match=yes
+    expect_eq "printers done" "$(grep -c ': done, 262144 bytes' $RUN/cli.out)" 2
+    expect "slot 1 failed alone" grep -q \
+        "^ILV2-1/[0-9-]*: failed after [0-9]* of 262144 bytes - USB .*(0x48F)$" $RUN/cli.out
+}
