@@ -1,5 +1,5 @@
-// Preloaded into orlup-cli: its first open of a printer node waits, while the file ORLUP_HOLD
-// names is gone, until the harness has swapped the printer behind that node and made it again.
+// Preloaded into orlup-cli: opening a printer node while the file ORLUP_HOLD names exists, it
+// deletes the file and waits until the harness, having swapped the printer, makes it again.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
