@@ -173,11 +173,12 @@ scenario_signals_mid_transfer() {
     done
 }
 
-# Ctrl-C ends even a write the printer never takes, and lets the printer go.
+# Ctrl-C ends even a write the printer never takes (usblp blocks once the gadget's queue is
+# full, a second or so after the stall), and lets the printer go.
 scenario_interrupt_stalled() {
     printer 1 Ilvaran-II ILV2-C3 $IMG/0498-256k.hex stall 16384 || return
     cli_start 30 flash $IMG/0498-256k.hex
-    sleep 2 && signalled=$(uptime_cs) && kill -INT $CLI_PID
+    sleep 3 && signalled=$(uptime_cs) && kill -INT $CLI_PID
     cli_wait
     took=$((CLI_START + CLI_CS - signalled))
     expect_exit 130 1 received=16384 ending=stalled
