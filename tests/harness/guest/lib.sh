@@ -86,8 +86,10 @@ unplug() {
 }
 
 # serve SLOT IMAGE [stall|unplug BYTES]: SLOT's printer expects IMAGE after the command, and
-# stops reading or pulls its cable once BYTES have come.
+# stops reading or pulls its cable once BYTES have come. The last report goes first: its
+# "ready" could pass for the new printer's before the new one has emptied its port.
 serve() {
+    rm -f $RUN/$1.report
     printer-emulator serve /dev/g_printer$1 $CONFIGFS/g$1/UDC $2 $3 $4 > $RUN/$1.report 2>&1 &
     echo $! | tee $RUN/$1.pid >> $PIDS
     wait_for 120 grep -q '^ready' $RUN/$1.report || fail "printer $1: $(cat $RUN/$1.report)"
