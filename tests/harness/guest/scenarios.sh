@@ -108,7 +108,7 @@ scenario_closed_descriptors() {
         expect_exit 0 0 match=yes
     done
     serve 0 $IMG/0493-2500.hex || return
-    run_cli 20 flash $IMG/0493-none.hex "2>&- >&-"
+    run_cli 20 flash $IMG/0493-none.hex "2>&-"
     expect_exit 1 0 received=0
 }
 
