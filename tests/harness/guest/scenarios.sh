@@ -205,11 +205,16 @@ scenario_printer_swapped() {
     expect_report 1 received=0
 }
 
-# --all: three printers at once, each at its own pace; one pulled half-way fails alone.
+# --all: three printers at once, each at its own pace; one pulled half-way fails alone. On a
+# quiet host each gets 95-98 % of nominal; under TCG on a loaded one 52-84 %, as three
+# orlup-cli processes side by side do too. One tick shared by the three would give 33 %, and
+# one printer after another would take three times one transfer.
 scenario_flash_all() {
     for slot in 0 1 2; do printer $slot Ilvaran-II ILV2-$slot $IMG/0498-1mib.hex || return; done
     run_cli 60 flash --all $IMG/0498-1mib.hex
-    for slot in 0 1 2; do expect_flashed $slot && expect_pace $slot 90 110; done
+    for slot in 0 1 2; do expect_flashed $slot && expect_pace $slot 45 110; done
+    expect "all at once, in $(seconds_of $CLI_CS) s" \
+        [ $CLI_CS -le $((2 * 104857600 / ($(reported 0 pace) + 1))) ]
     serve 0 $IMG/0498-256k.hex && serve 1 $IMG/0498-256k.hex unplug 131072 &&
         serve 2 $IMG/0498-256k.hex || return
     run_cli 40 flash --all $IMG/0498-256k.hex
