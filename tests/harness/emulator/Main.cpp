@@ -39,8 +39,10 @@ int DrainGadget(const char* gadget) {
 }
 
 // A non-interactive shell starts every background job with SIGINT and SIGQUIT ignored, and a
-// program inherits that: undo it, so that a signal reaches the program as from a terminal.
+// program inherits that: undo it, so that a signal reaches the program as from a terminal. In
+// a process group of its own, as a job, SIGTSTP stops it: the guest's own group is orphaned.
 int ExecAsFromTerminal(char** argv) {
+    setpgid(0, 0);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGQUIT, SIG_DFL);
     execvp(argv[0], argv);

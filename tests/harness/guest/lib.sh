@@ -27,6 +27,8 @@ wait_for() {
 # every process started costs the guest's emulated CPU, and the pace shows it.
 gone() { ! read -r stat 2> /dev/null < /proc/$1/stat || [ "${stat#*[)] Z }" != "$stat" ]; }
 
+running() { ! gone $1; }
+
 # fail TEXT: false, so that "check || fail TEXT" stays false.
 fail() { echo "FAIL: $*" && false; }
 
@@ -84,8 +86,10 @@ unplug() {
 }
 
 # serve SLOT IMAGE [stall|unplug BYTES]: SLOT's printer expects IMAGE after the command, and
-# stops reading or pulls its cable once BYTES have come.
+# stops reading or pulls its cable once BYTES have come. The last report goes first: its
+# "ready" could pass for the new printer's before the new one has emptied its port.
 serve() {
+    rm -f $RUN/$1.report
     printer-emulator serve /dev/g_printer$1 $CONFIGFS/g$1/UDC $2 $3 $4 > $RUN/$1.report 2>&1 &
     echo $! | tee $RUN/$1.pid >> $PIDS
     wait_for 120 grep -q '^ready' $RUN/$1.report || fail "printer $1: $(cat $RUN/$1.report)"
@@ -122,10 +126,11 @@ expect_pace() {
 
 # cli_start SECONDS WORDS...: orlup-cli WORDS in the background, as from a terminal, killed
 # after SECONDS; redirections (">&-") and pipes ("| head -n1") among the WORDS apply to
-# orlup-cli. Sets CLI_PID: timeout and the starter both exec, so it is orlup-cli's own.
+# orlup-cli. Sets CLI_PID: timeout and the starter both exec, so it is orlup-cli's own (but
+# the pipeline's shell with a pipe). CLI, if set, runs instead of orlup-cli-static.
 cli_start() {
     CLI_LIMIT=$1 CLI_START=$(uptime_cs) CLI_WORDS=$(shift && echo "$*")
-    eval "exec timeout -s KILL $1 printer-emulator exec orlup-cli-static $CLI_WORDS" \
+    eval "exec timeout -s KILL $1 printer-emulator exec ${CLI:-orlup-cli-static} $CLI_WORDS" \
         > $RUN/cli.out 2> $RUN/cli.err &
     CLI_PID=$!
     echo $CLI_PID >> $PIDS
@@ -153,6 +158,9 @@ expect_flashed() {
     expect "nothing on stderr" [ ! -s $RUN/cli.err ]
     expect_report $1 match=yes
 }
+
+# expect_exit STATUS SLOT KEY=VALUE...: orlup-cli's exit status and what SLOT's printer reported.
+expect_exit() { collect $2 && expect_eq "exit code" $CLI_RC $1; shift && expect_report "$@"; }
 
 # expect_failure LINE: exit 1, LINE (a basic regular expression) on stderr, no completion text.
 expect_failure() {
