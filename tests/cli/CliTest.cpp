@@ -154,22 +154,25 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
 
 TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
     fake.AddDevice("mouse", 0x046D, 0xC077);
-    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\n", "", 0x1301).heldElsewhere = true;
+    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\xc2\x80\n", "", 0x1301).heldElsewhere = true;
     EXPECT_EQ(Run({"list"}), 0);
     EXPECT_EQ(out.str(),
               "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
               "Ilvaran     SN1                 1-1       /dev/usb/lp0    ready\n"
-              "Ilvaran-II  ?]2;\xff???            2-1       -               busy\n");
+              "Ilvaran-II  ?]2;\xff????           2-1       -               busy\n");
     EXPECT_EQ(Run({"list", "--json"}), 0);
     EXPECT_EQ(Json::parse(out.str()), Json::parse(R"([{"model": "Ilvaran", "serial": "SN1",
         "busPort": "1-1", "node": "/dev/usb/lp0", "description": "", "status": "ready"},
-        {"model": "Ilvaran-II", "serial": "\u001b]2;\ufffd\u007f\u009b\n", "busPort": "2-1",
+        {"model": "Ilvaran-II", "serial": "\u001b]2;\ufffd\u007f\u009b\u0080\n", "busPort": "2-1",
         "node": "", "description": "", "status": "busy"}])"));
     EXPECT_EQ(fake.OpenHandles(), 0);
 
     fake.Device("1-1").record.productId = fake.Device("2-1").record.productId = 0xC077;
     EXPECT_EQ(Run({"list", "--json"}), 3);
     EXPECT_EQ(out.str() + err.str(), "[]\nNo Ilvaran or Ilvaran-II printers attached\n");
+    signal = SIGINT;  // caught for the transfers, so the listing must end with it itself
+    signalAfter = -1;
+    EXPECT_EQ(Run({"list"}), 130);
 }
 
 // --printer names one printer by its serial, bus-port or node; --all flashes every free printer
@@ -254,8 +257,9 @@ TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
     EXPECT_EQ(lines[2]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
     EXPECT_EQ(lines[2]["serial"], "");
 
-    std::ofstream(historyPath, std::ios::app) << "{\"broken\n";
+    std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
     EXPECT_EQ(Run({"history"}), 0);
+    EXPECT_THAT(out.str(), HasSubstr("-         ?/?   "));  // a record of odd types
     EXPECT_THAT(out.str(), HasSubstr("Ilvaran     SN1                 1-1       2500/2500 "
                                      "            /img/0493.hex             done\n"));
     EXPECT_THAT(out.str(), HasSubstr("/img/0493\"?\xEF\xBF\xBD.hex"));

@@ -8,7 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; cat "$work/err" 2>/dev/null; exit 1; }
 
-[ "$("$cli" --version)" = "orlup-cli $version" ] || fail "--version"
+v=$("$cli" --version) && [ "$v" = "orlup-cli $version" ] || fail "--version"
 "$cli" -h | grep -q "^usage: orlup-cli \[--simulate" || fail "-h"
 head -c 3000 /dev/zero | tr '\0' 'Z' > "$work/0493sample.hex"
 cd "$work" || exit 1
@@ -26,11 +26,17 @@ grep -q "^100% 3000/3000 bytes$" out || fail "no progress line"
 grep -q "^SIM-0493/sim-1: done, 3000 bytes, sha256 [0-9a-f]\{64\}$" out || fail "no summary"
 "$cli" --simulate=unplug flash --printer sim-1 0493sample.hex > out 2> err
 [ $? = 1 ] && grep -q "^USB port write failed - .*(0x48F)$" err || fail "unplugged half-way"
-[ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 2 ] || fail "history"
+[ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 2 ] &&
+    [ -s "$work/state/orlup/history.jsonl" ] || fail "history"
+XDG_STATE_HOME="$work/none" "$cli" history > out 2> err
+[ $? = 0 ] && grep -q "^No flash attempts recorded in $work/none/orlup" err || fail "no history"
+# A relative image needs the current folder, which can be gone.
+(mkdir gone && cd gone && rmdir ../gone && exec "$cli" --simulate flash 0493sample.hex) 2> err
+[ $? = 1 ] && grep -q "current folder cannot be told" err || fail "no current folder"
 
 # A relative XDG_STATE_HOME counts as unset; without HOME too there is no history.
 XDG_STATE_HOME=relative HOME="$work/home" "$cli" --simulate flash 0493sample.hex > out 2> err
 [ -s "$work/home/.local/state/orlup/history.jsonl" ] || fail "history under HOME"
 env -u XDG_STATE_HOME -u HOME "$cli" history > out 2> err
 [ $? = 1 ] && grep -q "no history without HOME" err || fail "no HOME"
-echo "orlup-cli binary: 8 passed, 0 failed"
+echo "orlup-cli binary: 10 passed, 0 failed"

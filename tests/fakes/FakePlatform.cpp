@@ -8,20 +8,6 @@
 
 namespace orlup::test {
 
-bool FakePlatform::Fail(uint32_t code) {
-    lastError_ = code;
-    return false;
-}
-
-FileHandle FakePlatform::FailOpen(uint32_t code) {
-    lastError_ = code;
-    return InvalidFileHandle;
-}
-
-void FakePlatform::Log(const std::string& event) {
-    if (log_ != nullptr) log_->Add(event);
-}
-
 FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vendorId,
                                     uint16_t productId) {
     if (devices_.count(devicePath) == 0) order_.push_back(devicePath);

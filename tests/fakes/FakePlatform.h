@@ -79,9 +79,11 @@ private:
         uint64_t offset = 0;
         int reads = 0;
     };
-    bool Fail(uint32_t code);
-    FileHandle FailOpen(uint32_t code);
-    void Log(const std::string& event);
+    bool Fail(uint32_t code) { return lastError_ = code, false; }
+    FileHandle FailOpen(uint32_t code) { return lastError_ = code, InvalidFileHandle; }
+    void Log(const std::string& event) {
+        if (log_ != nullptr) log_->Add(event);
+    }
 
     EventLog* log_;
     std::map<std::string, FakeDevice> devices_;
