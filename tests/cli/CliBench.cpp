@@ -1,6 +1,7 @@
 // Measures orlup-cli flash against printers that take every byte at once: the pace of one printer
 // and of four flashed together (--all) over 1 MiB at the real 10 ms period, and peak memory with
-// four 1 GiB generated images ticked without waiting. Exits 1 when a figure misses its bound.
+// four 1 GiB generated images ticked without waiting, and list among 100 USB devices in a fake
+// sysfs. Exits 1 when a figure misses its bound.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -9,6 +10,9 @@
 
 #include "RunCli.h"
 #include "fakes/FakePlatform.h"
+#include "linux/FakeSysfs.h"
+#include "platform/linux/SysfsUsbDevices.h"
+#include "platform/linux/UsblpDeviceFiles.h"
 
 namespace orlup {
 namespace {
@@ -58,6 +62,41 @@ double Flash(int printers, uint64_t imageSize, std::optional<std::chrono::micros
     return done ? took.count() : 86400;
 }
 
+struct SysfsPlatform : CliPlatform {
+    explicit SysfsPlatform(const std::string& root) : root(root), devices(root) {}
+    UsbDeviceSource& Devices() override { return devices; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override {
+        return std::make_shared<UsblpDeviceFiles>(root);
+    }
+    std::shared_ptr<ImageFileApi> MakeImages() override { return nullptr; }
+    std::string root;
+    SysfsUsbDevices devices;
+};
+
+// Milliseconds that the slowest of ten listings of 100 USB devices, four of them printers, took.
+double SlowestList() {
+    test::FakeSysfs sysfs;
+    for (int i = 1; i <= 100; ++i) {
+        const std::string port = "1-" + std::to_string(i), lp = "lp" + std::to_string(i);
+        sysfs.AddDevice(port, i % 25 == 0 ? "044e" : "1d6b", "200a", "S" + port);
+        sysfs.AddInterface(port, i % 25 == 0 ? lp : "", "usb/" + lp);
+    }
+    std::ostringstream out, err;
+    CliContext context(out, err,
+                       [&](auto) { return std::make_unique<SysfsPlatform>(sysfs.sysfsRoot()); });
+    std::string args[] = {"orlup-cli", "list"};
+    char* argv[] = {args[0].data(), args[1].data()};
+    double slowest = 0;
+    for (int run = 0; run < 10; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        if (RunCli(2, argv, context) != 0) return 1e9;
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        slowest = std::max(slowest, took.count());
+    }
+    return slowest;
+}
+
 }  // namespace
 }  // namespace orlup
 
@@ -74,5 +113,8 @@ int main() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("4 x 1 GiB in %.1f s: peak RSS %ld KiB, bound 8192\n", seconds, usage.ru_maxrss);
-    return missed || usage.ru_maxrss >= 8192 ? 1 : 0;
+    const double list = orlup::SlowestList();
+    std::printf("list: 100 USB devices, 4 printers: slowest of 10 runs %.2f ms (bound 50 ms)\n",
+                list);
+    return missed || usage.ru_maxrss >= 8192 || list > 50 ? 1 : 0;
 }
