@@ -65,47 +65,17 @@ struct Rig {
     FlashUpdate update;
 };
 
-TEST(FlashUpdateTest, A2500ByteImageGoesOutAsThreePiecesWithProgress40_81_100) {
-    Rig rig;
-    FakeDevice& printer = rig.files.AddDevice(Printer);
-    const std::vector<uint8_t> image = rig.Image(2500).bytes;
-
-    rig.update.OnUpdateFlash();
-    EXPECT_TRUE(rig.update.busy());
-    EXPECT_EQ(rig.host.buttonStates, std::vector<bool>{false});
-    const UpdateCommand command = BuildUpdateCommand(2500);
-    EXPECT_EQ(printer.received, std::vector<uint8_t>(command.begin(), command.end()));
-
-    EXPECT_EQ(rig.host.RunTimer(), 4);  // three pieces, then the tick that stops the timer
-    EXPECT_EQ(printer.received, CommandThenImage(image));
-    EXPECT_EQ(rig.host.progress, (std::vector<uint32_t>{0, 40, 81, 100}));
-    EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
-    EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
-    EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-    EXPECT_EQ(rig.update.bytesSent(), 2500u);
-    EXPECT_TRUE(rig.update.completed());
-    rig.ExpectIdle();
-    // The image is closed before the completion text, the port only after it.
-    const std::string message = "message " + std::string(FlashTexts::Completion);
-    EXPECT_TRUE(rig.Before("close image", message));
-    EXPECT_TRUE(rig.Before(message, "close device " + Printer));
-    EXPECT_EQ(rig.log.events.back(), "enable buttons");
-    // The period restarts once the command is out, so the first piece never follows it at once.
-    EXPECT_TRUE(rig.Before("write 9", "set timer"));
-    EXPECT_TRUE(rig.Before("set timer", "write 1024"));
-}
-
-// What reaches the printer and the bar for images that end early, are tiny, or grew.
-TEST(FlashUpdateTest, TheAnnouncedBytesGoOutWithTheBarAsComputed) {
+// The announced bytes in 1024-byte pieces, one per tick, with the bar as computed, for images
+// that fill pieces, end early, are tiny, empty, or grew after their size was taken.
+TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
     const struct {
         std::size_t bytes;
         uint64_t sizeAtStart;  // 0: the file's own
         std::vector<uint32_t> progress;
     } cases[] = {
-        {1050, 0, {0, 102, 105}},  // positions above 100 are sent as computed
-        {42, 0, {0, 100}},
-        {0, 0, {0, 100}},
-        {5000, 2100, {0, 48, 97, 100}},  // grew after the size was taken: only 2100 go out
+        {2500, 0, {0, 40, 81, 100}}, {1050, 0, {0, 102, 105}},  // positions above 100 are sent as
+                                                                // computed
+        {42, 0, {0, 100}},           {0, 0, {0, 100}},         {5000, 2100, {0, 48, 97, 100}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -113,13 +83,31 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutWithTheBarAsComputed) {
         FakeDevice& printer = rig.files.AddDevice(Printer);
         FakeImage& image = rig.Image(c.bytes);
         image.reportedSize = c.sizeAtStart;
+        const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
         rig.update.OnUpdateFlash();
+        EXPECT_TRUE(rig.update.busy());
+        EXPECT_EQ(printer.received.size(), 9u);  // the command alone, before the first tick
+        // The pieces, then the tick that stops the timer.
         EXPECT_EQ(rig.host.RunTimer(), static_cast<int>(c.progress.size()));
         EXPECT_EQ(rig.host.progress, c.progress);
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
-        const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
         EXPECT_EQ(printer.received,
                   CommandThenImage({image.bytes.begin(), image.bytes.begin() + sent}));
+        EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
+        EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
+        EXPECT_EQ(rig.update.bytesSent(), sent);
+        EXPECT_TRUE(rig.update.completed());
+        rig.ExpectIdle();
+        // The image is closed before the completion text, the port only after it.
+        const std::string message = "message " + std::string(FlashTexts::Completion);
+        EXPECT_TRUE(rig.Before("close image", message));
+        EXPECT_TRUE(rig.Before(message, "close device " + Printer));
+        EXPECT_EQ(rig.log.events.back(), "enable buttons");
+        // The period restarts once the command is out, so the first piece never follows it at
+        // once.
+        EXPECT_TRUE(rig.Before("write 9", "set timer"));
+        const std::string firstPiece = "write " + std::to_string(std::min<std::size_t>(sent, 1024));
+        EXPECT_TRUE(rig.Before("set timer", firstPiece));
     }
 }
 
@@ -135,8 +123,8 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
          FlashTexts::BadFileName},
         {"no printer", [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; },
          "No Ilvaran printers found"},
-        {"other model",
-         [](Rig& r) { r.host.editText = "C:\\flash\\0498.hex"; }, "No Ilvaran-II printers found"},
+        {"other model", [](Rig& r) { r.host.editText = "C:\\flash\\0498.hex"; },
+         "No Ilvaran-II printers found"},
         {"two printers", [](Rig& r) { r.files.AddDevice("printer-2"); },
          "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
         // The search's test open succeeds, the claimed port's does not.
@@ -203,7 +191,8 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
          Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected), 9 + 2048},
         {"timed out", [](Rig& r) { r.printer().FailWrite(1, ErrorCode::Timeout); },
          Failed(FlashTexts::WriteFailed, ErrorCode::Timeout), 9},
-        {"read fails", [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
+        {"read fails",
+         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
          Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault), 9 + 1024},
         // Shrank after the size was taken: a failed read rather than waiting forever.
         {"shrank", [](Rig& r) { r.Image(2000).reportedSize = 5000; },
