@@ -1,25 +1,95 @@
 // The real UpdaterDialog on Qt's offscreen platform over a fake platform: keys, messages,
 // transfers, files, help, closing, and the command line.
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <functional>
+#include <memory>
 #include <sstream>
 
 #include "AboutDialog.h"
 #include "CommandLine.h"
-#include "DialogRig.h"
 #include "DialogUnits.h"
+#include "TemplateWidgets.h"
 #include "UpdaterApp.h"
+#include "UpdaterDialog.h"
+#include "fakes/FakePlatform.h"
 #include "update/FlashTexts.h"
 
 using namespace orlup;
 using namespace orlup::test;
+
+// Records each modal window or popup menu as it comes up, by its title, and for a message box
+// "title: text on owner's title", marked when it lacks the warning icon, OK alone, plain text or
+// modality. Then hands it to onShown, which closes it unless told otherwise. Polls, so that it
+// works inside the windows' own loops too.
+struct Watcher : QObject {
+    QStringList seen;
+    std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
+    QTimer poll;
+    Watcher() {
+        connect(&poll, &QTimer::timeout, this, [this] {
+            QWidget* top = QApplication::activePopupWidget();
+            if (top == nullptr) top = QApplication::activeModalWidget();
+            if (top == nullptr || top->property("watched").toBool()) return;
+            top->setProperty("watched", true);
+            seen << top->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                seen.last() += ": " + box->text() + " on " + top->parentWidget()->windowTitle();
+                if (box->icon() != QMessageBox::Warning || !top->isModal() ||
+                    box->standardButtons() != QMessageBox::Ok ||
+                    box->textFormat() != Qt::PlainText) {
+                    seen.last() += " (unlike every other box)";
+                }
+            }
+            QTimer::singleShot(0, top, [this, top] { onShown(top); });
+        });
+        poll.start(2);
+    }
+};
+
+// One dialog, shown and active, with one printer of that product; the help page is looked for
+// in programDir/bin and programDir/share/orlup.
+struct Rig {
+    FakePlatform files;
+    FakeDevice& printer;
+    QtFileChooser chooser;
+    QTemporaryDir programDir;
+    HelpWindow help{programDir.path() + "/bin"};
+    std::unique_ptr<UpdaterDialog> dialog =
+        std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
+
+    explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
+        dialog->show();
+        Activate(dialog.get());
+    }
+    static void Activate(QWidget* window) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+    template <typename Widget = QWidget>
+    Widget* Control(int id) {
+        return static_cast<Widget*>(FindControl(*dialog, id));
+    }
+    void StartUpdate(const std::string& path) {
+        Control<QLineEdit>(IDC_IMAGE_PATH)->setText(QString::fromStdString(path));
+        Control<QPushButton>(IDC_UPDATE_FLASH)->click();
+    }
+};
 
 // A message box as the watcher sees it; the test binary's name stands where the program's own
 // ("orlup") would.
@@ -28,8 +98,10 @@ QString Box(const QString& text, const QString& owner = "Ilvaran Printer Firmwar
     return Caption + ": " + text + " on " + owner;
 }
 
-// Focus, tab order and what assistive technology hears, in a dialog started as the program does.
+// Focus, tab order and what assistive technology hears, in a dialog started as the program does;
+// closed at the end, or at the first failure.
 void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
+    const auto closing = qScopeGuard([&] { dialog.close(); });
     QCOMPARE(dialog.windowTitle(), "Ilvaran Printer Firmware Updater (simulated printers)");
     QCOMPARE(dialog.windowIcon().availableSizes(), QList<QSize>({{32, 32}, {16, 16}}));
     QCOMPARE(QGuiApplication::desktopFileName(), "org.orlup.Orlup");  // the desktop entry's
@@ -43,9 +115,9 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
     QCOMPARE(dialog.childAt(update->geometry().center()), update);
     QCOMPARE(QApplication::focusWidget(), FindControl(dialog, layout::IdOk));
     QSet<QString> names;
+    QAccessibleInterface* control = nullptr;
     for (int id : {IDC_UPDATE_FLASH, IDC_IMAGE_PATH, IDC_SELECT_FILE, layout::IdOk, IDC_PROGRESS}) {
-        QAccessibleInterface* control =
-            QAccessible::queryAccessibleInterface(FindControl(dialog, id));
+        control = QAccessible::queryAccessibleInterface(FindControl(dialog, id));
         QVERIFY(!control->text(QAccessible::Description).isEmpty());
         QCOMPARE(control->role() == QAccessible::ProgressBar, id == IDC_PROGRESS);
         names << control->text(QAccessible::Name);
@@ -53,10 +125,8 @@ void ExpectReadyForKeyboardAndScreenReader(QWidget& dialog) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), FindControl(dialog, id));
     }
-    QVERIFY(names.size() == 5 && !names.contains(QString()));
-    QAccessibleValueInterface* bar =
-        QAccessible::queryAccessibleInterface(FindControl(dialog, IDC_PROGRESS))->valueInterface();
-    QVERIFY(bar && bar->minimumValue() == 0 && bar->maximumValue() == 100);
+    // The bar's value, not only its text, reaches assistive technology.
+    QVERIFY(names.size() == 5 && !names.contains(QString()) && control->valueInterface());
 }
 
 class UpdaterDialogTest : public QObject {
@@ -99,9 +169,7 @@ private slots:
         QCOMPARE(folders, QStringList(4, QCoreApplication::applicationDirPath()));
         // "*.*" would hide 0493fw.
         QCOMPARE(filters.mid(0, 2), QStringList({"Flash Files(*.hex) *.hex", "All Files(*.*) *"}));
-        QCOMPARE(
-            QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList());
+        QVERIFY(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 
     void startsReadyForKeyboardAndScreenReader() {
@@ -109,10 +177,7 @@ private slots:
         QtFileChooser chooser;
         HelpWindow help{QString()};
         Watcher watcher;
-        watcher.onShown = [](QWidget* dialog) {
-            ExpectReadyForKeyboardAndScreenReader(*dialog);
-            dialog->close();
-        };
+        watcher.onShown = [](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); };
         QVERIFY(!UpdaterApp::InitInstance({files.System(), chooser, help, true}, "/i/0493.hex"));
         QCOMPARE(watcher.seen.size(), std::size_t(1));
         // Like MulDiv: half a pixel and more rounds up.
@@ -120,13 +185,14 @@ private slots:
     }
 
     // A transfer ends in one box on the dialog's convention, shown from a tick as a failure's
-    // would be; the failures and their texts are the core's.
+    // would be (the failures and their texts are the core's); E&xit ends it at once, without one.
     void transferMovesProgressAndButtons_data() {
         QTest::addColumn<uint32_t>("size");
         QTest::addColumn<QStringList>("percentages");  // what the bar tells assistive technology
         QTest::newRow("2500 bytes") << 2500u << QStringList{"40%", "81%", "100%"};
         // Positions 102 and 105 show a full bar rather than being dropped.
         QTest::newRow("1050 bytes") << 1050u << QStringList{"100%"};
+        QTest::newRow("E&xit after 4 KiB of 400") << 400u * 1024 << QStringList();
     }
 
     void transferMovesProgressAndButtons() {
@@ -151,23 +217,19 @@ private slots:
         QVERIFY(!rig.Control(IDC_UPDATE_FLASH)->isEnabled() && !select->isEnabled());
         const int searches = rig.files.listings;
         QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);  // disabled: no attempt
-        QTRY_VERIFY(enabledInBox);
-        QCOMPARE(watcher.seen, QStringList{Box(FlashTexts::Completion)});
-        QCOMPARE(said, percentages);
         QCOMPARE(rig.files.listings, searches);
+        if (percentages.isEmpty()) {
+            QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
+            rig.Control<QPushButton>(layout::IdOk)->click();
+            const std::size_t received = rig.printer.received.size();
+            QTest::qWait(60);
+            QVERIFY(rig.printer.received.size() == received && watcher.seen.empty());
+        } else {
+            QTRY_VERIFY(enabledInBox);
+            QCOMPARE(watcher.seen, QStringList{Box(FlashTexts::Completion)});
+            QCOMPARE(said, percentages);
+        }
         for (const QTimer* timer : rig.dialog->findChildren<QTimer*>()) QVERIFY(!timer->isActive());
-    }
-
-    void closingDuringTransferEndsAtOnce() {
-        Rig rig;
-        rig.files.AddImage("/images/0493big.hex").bytes.resize(400 * 1024);
-        Watcher watcher;
-        rig.StartUpdate("/images/0493big.hex");
-        QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
-        rig.Control<QPushButton>(layout::IdOk)->click();
-        const std::size_t received = rig.printer.received.size();
-        QTest::qWait(60);
-        QVERIFY(rig.printer.received.size() == received && watcher.seen.empty());
         rig.dialog.reset();
         QCOMPARE(rig.files.OpenHandles(), 0);
     }
@@ -233,8 +295,7 @@ private slots:
         QFETCH(QString, folder);
         Rig rig;
         QDir(rig.programDir.path()).mkpath(folder);
-        const QString page = QFileInfo(ORLUP_HELP_SOURCE).fileName();
-        QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + '/' + page);
+        QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + "/orlup-help.html");
         Watcher watcher;
         bool escClosedIt = false;  // the help window takes keys although the About box is modal
         watcher.onShown = [&](QWidget* window) {
@@ -252,10 +313,9 @@ private slots:
         Rig::Activate(rig.dialog.get());
         QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
         QTextBrowser* window = rig.help.browser();
-        if (folder.endsWith(page)) {
+        if (folder.endsWith(".html")) {
             const QString failed = "Failed to launch help.";
             QCOMPARE(watcher.seen.mid(1), QStringList({Box(failed, "About Orlup"), Box(failed)}));
-            QVERIFY(window == nullptr);
             return;
         }
         QVERIFY(escClosedIt && window->isVisible() && !window->isModal());  // shown again
