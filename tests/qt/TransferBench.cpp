@@ -1,0 +1,57 @@
+// Not a test: how fast the dialog shows, and how it keeps the pace of a 1 MiB transfer to a
+// printer that takes every byte at once, on Qt's offscreen platform, against the bounds asked of
+// it (shown within 300 ms, at least 98 % of 102400 B/s, at most 3 % of a core).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+
+#include "TemplateWidgets.h"
+#include "UpdaterDialog.h"
+#include "fakes/FakePlatform.h"
+
+int main(int argc, char** argv) {
+    using namespace orlup;
+    QElapsedTimer clock;
+    clock.start();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    test::FakePlatform files;
+    files.AddDevice("printer");
+    QtFileChooser chooser;
+    HelpWindow help{QString()};
+    UpdaterDialog dialog(DialogSeams{files.System(), chooser, help});
+    dialog.show();
+    const bool shown = QTest::qWaitForWindowExposed(&dialog);
+    const qint64 startUp = clock.elapsed();
+
+    constexpr uint32_t size = 1024 * 1024;
+    files.AddImage("/images/0493.hex").bytes.resize(size);
+    qint64 endedAt = -1;
+    QTimer poll;  // the completion box ends the transfer
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != &dialog) {
+            endedAt = clock.elapsed();
+            box->close();
+        }
+    });
+    poll.start(2);
+    const std::clock_t cpuBefore = std::clock();
+    clock.restart();
+    static_cast<QLineEdit*>(FindControl(dialog, IDC_IMAGE_PATH))->setText("/images/0493.hex");
+    static_cast<QPushButton*>(FindControl(dialog, IDC_UPDATE_FLASH))->click();
+    while (endedAt < 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double seconds = static_cast<double>(endedAt) / 1000;
+    const double pace = size / seconds / 1024,
+                 cpu = (std::clock() - cpuBefore) * 100.0 / CLOCKS_PER_SEC / seconds;
+    std::printf("start-up: shown %lld ms after main began (bound 300 ms)\n", startUp);
+    std::printf(
+        "transfer: 1 MiB in %.3f s = %.1f %% of 102400 B/s (bound 98 %%), CPU %.1f %% (bound 3 "
+        "%%)\n",
+        seconds, pace, cpu);
+    return shown && startUp <= 300 && pace >= 98 && cpu <= 3 ? 0 : 1;
+}
