@@ -112,12 +112,9 @@ bool FlashUpdate::StartTransfer() {
         return false;
     }
     // The printer gets at least one whole period after the command before the first piece,
-    // however long the command took.
-    if (host_.SetTimer(TimerId, TimerPeriodMs) == 0) {
-        host_.KillTimer(timerId_);
-        FailTransfer(FlashTexts::NoTimer);
-        return false;
-    }
+    // however long the command took. Should the restart fail, the timer set before the command
+    // still runs: the printer has been told a size and gets every byte of it all the same.
+    host_.SetTimer(TimerId, TimerPeriodMs);
     busy_ = true;
     host_.SetProgress(0);
     bytesSent_ = 0;

@@ -26,7 +26,7 @@ void FakeFlashHost::ShowMessage(const std::string& text) {
 void FakeFlashHost::SetProgress(uint32_t position) { progress.push_back(position); }
 
 uint32_t FakeFlashHost::SetTimer(uint32_t id, uint32_t) {
-    if (timerFails) return 0;
+    if (setTimerCalls++ == failSetTimerCall) return 0;
     timerRunning = true;
     if (log_ != nullptr) log_->Add("set timer");
     return id;

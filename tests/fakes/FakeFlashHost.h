@@ -18,7 +18,8 @@ public:
     std::vector<std::string> messages;
     std::vector<uint32_t> progress;
     bool timerRunning = false;
-    bool timerFails = false;  // SetTimer returns 0
+    int failSetTimerCall = -1;  // the 0-based SetTimer call that returns 0 and leaves all as is
+    int setTimerCalls = 0;
     std::vector<uint32_t> killed;
     std::vector<bool> buttonStates;
     /// Ticks to deliver from inside each message box, as a real nested loop would.

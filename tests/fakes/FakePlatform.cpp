@@ -78,8 +78,8 @@ bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_
     if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
     FakeImage& image = images_.at(file->second.path);
     if (file->second.reads++ == image.failReadCall) return Fail(image.readError);
-    const uint64_t left = image.bytes.size() - std::min<uint64_t>(file->second.offset,
-                                                                   image.bytes.size());
+    const uint64_t left =
+        image.bytes.size() - std::min<uint64_t>(file->second.offset, image.bytes.size());
     const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, left));
     if (n > 0) std::memcpy(buffer, image.bytes.data() + file->second.offset, n);
     file->second.offset += n;

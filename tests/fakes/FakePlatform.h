@@ -24,7 +24,7 @@ struct FakeDevice {
     int failWriteCall = -1;
     uint32_t writeError = 0;  // the failure's code; 0 with shortBy > 0 means a short write
     uint32_t shortBy = 0;
-    int opens = 0;  // attempts, failed ones included
+    int opens = 0;          // attempts, failed ones included
     int failOpenCall = -1;  // 0-based open attempt that fails with failOpenError
     uint32_t failOpenError = 0;
     int closes = 0;
@@ -39,9 +39,9 @@ struct FakeDevice {
 struct FakeImage {
     std::vector<uint8_t> bytes;
     uint32_t openError = 0;
-    uint32_t sizeError = 0;       // the size query fails with this code
-    uint64_t reportedSize = 0;    // nonzero: the size query reports this instead of bytes.size()
-    int failReadCall = -1;        // 0-based read call that fails with readError
+    uint32_t sizeError = 0;     // the size query fails with this code
+    uint64_t reportedSize = 0;  // nonzero: the size query reports this instead of bytes.size()
+    int failReadCall = -1;      // 0-based read call that fails with readError
     uint32_t readError = 0;
     uint32_t closeErrorCode = 0;  // the code LastError shows after the image is closed
 

@@ -53,10 +53,9 @@ int GetDetail(DeviceInfoSet set, DeviceInterfaceData* data, DeviceInterfaceDetai
 int GetProperty(DeviceInfoSet set, DevInfoData* device, uint32_t property, uint32_t*,
                 uint8_t* buffer, uint32_t bufferSize, uint32_t*) {
     const FakeInterface& entry = SetOf(set)->interfaces.at(device->devInst);
-    const std::string& value =
-        property == SpdrpFriendlyName ? entry.friendlyName
-        : property == SpdrpDeviceDesc ? entry.deviceDesc
-                                      : std::string();
+    const std::string& value = property == SpdrpFriendlyName ? entry.friendlyName
+                               : property == SpdrpDeviceDesc ? entry.deviceDesc
+                                                             : std::string();
     if (value.empty() || value.size() + 1 > bufferSize) return 0;
     std::memcpy(buffer, value.c_str(), value.size() + 1);
     return 1;
@@ -103,8 +102,6 @@ ProcAddress FakeSetupApi::GetProcAddress(ModuleHandle, const char* name) {
     return nullptr;
 }
 
-void FakeSetupApi::FreeLibrary(ModuleHandle) {
-    ++frees;
-}
+void FakeSetupApi::FreeLibrary(ModuleHandle) { ++frees; }
 
 }  // namespace orlup::test

@@ -12,11 +12,16 @@ TEST(ModelForPathTest, OnlyTheExactTagAtTheStartOfTheNameMatches) {
         const char* path;
         uint16_t productId;  // 0: no model
     } cases[] = {
-        {"C:\\images\\0498rev3.hex", 0x1301}, {"C:\\images\\0493.HEX", 0x200A},
-        {"C:\\x\\0493_anything.bin", 0x200A}, {"C:\\images\\flash0493.hex", 0},
-        {"C:\\images\\049", 0},               {"C:\\images\\", 0},
-        {"C:\\0493\\1234.hex", 0},            {"C:\\images\\0497.hex", 0},
-        {"0493.hex", 0},                      {"", 0},
+        {"C:\\images\\0498rev3.hex", 0x1301},
+        {"C:\\images\\0493.HEX", 0x200A},
+        {"C:\\x\\0493_anything.bin", 0x200A},
+        {"C:\\images\\flash0493.hex", 0},
+        {"C:\\images\\049", 0},
+        {"C:\\images\\", 0},
+        {"C:\\0493\\1234.hex", 0},
+        {"C:\\images\\0497.hex", 0},
+        {"0493.hex", 0},
+        {"", 0},
     };
     for (const auto& c : cases) {
         const FirmwareModel* model = ModelForPath(c.path);

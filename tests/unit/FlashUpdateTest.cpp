@@ -72,10 +72,17 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
         std::size_t bytes;
         uint64_t sizeAtStart;  // 0: the file's own
         std::vector<uint32_t> progress;
+        int failSetTimerCall = -1;
     } cases[] = {
-        {2500, 0, {0, 40, 81, 100}}, {1050, 0, {0, 102, 105}},  // positions above 100 are sent as
-                                                                // computed
-        {42, 0, {0, 100}},           {0, 0, {0, 100}},         {5000, 2100, {0, 48, 97, 100}},
+        {2500, 0, {0, 40, 81, 100}},
+        {2500,
+         0,
+         {0, 40, 81, 100},
+         1},  // the period's restart after the command fails {1050, 0, {0, 102, 105}},  //
+              // positions above 100 are sent as computed
+        {42, 0, {0, 100}},
+        {0, 0, {0, 100}},
+        {5000, 2100, {0, 48, 97, 100}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -83,6 +90,7 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
         FakeDevice& printer = rig.files.AddDevice(Printer);
         FakeImage& image = rig.Image(c.bytes);
         image.reportedSize = c.sizeAtStart;
+        rig.host.failSetTimerCall = c.failSetTimerCall;
         const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
         rig.update.OnUpdateFlash();
         EXPECT_TRUE(rig.update.busy());
@@ -105,7 +113,7 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
         EXPECT_EQ(rig.log.events.back(), "enable buttons");
         // The period restarts once the command is out, so the first piece never follows it at
         // once.
-        EXPECT_TRUE(rig.Before("write 9", "set timer"));
+        EXPECT_EQ(rig.Before("write 9", "set timer"), c.failSetTimerCall < 0);
         const std::string firstPiece = "write " + std::to_string(std::min<std::size_t>(sent, 1024));
         EXPECT_TRUE(rig.Before("set timer", firstPiece));
     }
@@ -144,7 +152,7 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
          Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
         {"size 2^32", [](Rig& r) { r.Image(10).reportedSize = 0x100000000ull; },
          Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
-        {"no timer", [](Rig& r) { r.host.timerFails = true; }, FlashTexts::NoTimer},
+        {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer},
         {"command write fails",
          [](Rig& r) { r.printer().FailWrite(0, ErrorCode::DeviceNotConnected); },
          Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected)},
@@ -195,8 +203,9 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
          [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
          Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault), 9 + 1024},
         // Shrank after the size was taken: a failed read rather than waiting forever.
-        {"shrank", [](Rig& r) { r.Image(2000).reportedSize = 5000; },
-         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof), 9 + 2000},
+        // One byte short of the size taken: the last piece's read gets nothing.
+        {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; },
+         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof), 9 + 1024},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

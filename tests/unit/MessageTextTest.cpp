@@ -27,6 +27,7 @@ TEST(FormatTextTest, OutputIsWholeUpToTheLimitAndCutThereInBothForms) {
     EXPECT_EQ(FormatText("%s", std::string(5000, 'c').c_str()), std::string(5000, 'c'));
     EXPECT_EQ(FormatText("%s", std::string(9000, 'd').c_str()), std::string(8704, 'd'));
     EXPECT_EQ(FormatText("USBPRINT-%d", -3), "USBPRINT--3");
+    EXPECT_EQ(FormatText("%ls", L"\u0100"), "");  // not to be had in this locale: nothing
     std::string target = "old contents that are longer";
     FormatText(target, "USBPRINT-%d", 7);
     EXPECT_EQ(target, "USBPRINT-7");

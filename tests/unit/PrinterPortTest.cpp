@@ -115,6 +115,11 @@ TEST_F(PortListTest, APortOpensOnceClosesOnceAndKeepsItsLastFailure) {
     EXPECT_EQ(files.Device(IlvaranA).closes, 1);
     EXPECT_EQ(port.handle(), InvalidFileHandle);
 
+    PrinterPort moved(files, Record(IlvaranA), 2);
+    port = std::move(moved);
+    EXPECT_EQ(port.isOpen() * 10 + moved.isOpen(), 10);
+    port.Close();
+
     files.Device(IlvaranA).heldElsewhere = true;
     PrinterPort held(files, Record(IlvaranA), 4);
     EXPECT_EQ(held.isOpen(), 0);

@@ -15,8 +15,8 @@ using test::FakeSetupApi;
 // Each missing entry point stops the binding at once, named as the service names it.
 TEST(SetupApiBindingTest, LoadsAllFiveOrReleasesTheLibraryOnce) {
     const char* entries[] = {"SetupDiGetClassDevs", "SetupDiEnumDeviceInterfaces",
-                             "SetupDiGetDeviceInterfaceDetail",
-                             "SetupDiGetDeviceRegistryProperty", "SetupDiDestroyDeviceInfoList"};
+                             "SetupDiGetDeviceInterfaceDetail", "SetupDiGetDeviceRegistryProperty",
+                             "SetupDiDestroyDeviceInfoList"};
     for (std::size_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(entries[i]);
         FakeSetupApi api;
