@@ -37,8 +37,8 @@ namespace {
 using namespace std::chrono_literals;
 
 int OpenDescriptors() {
-    const std::filesystem::directory_iterator entries("/proc/self/fd");
-    return static_cast<int>(std::distance(begin(entries), end(entries)));
+    return static_cast<int>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
 // What a child process does to its descriptors, signals and namespaces stays there; its exit
@@ -58,10 +58,8 @@ TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApartAndANameFollowsEitherSl
     EXPECT_EQ(ErrorCodeFromErrno(EHOSTDOWN), ErrnoCodeBit | EHOSTDOWN);
     EXPECT_EQ(ErrorText(ErrnoCodeBit | EHOSTDOWN),
               "The system reported the error EHOSTDOWN. (0x20000070)");
-    char tooShort[sizeof "No such file, folder or device was found." - 1];  // for the end
-    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, tooShort, sizeof tooShort),
-              0u);
-    EXPECT_EQ(FileNameOf("/tmp/img/0493fw.hex"), "0493fw.hex");
+    char small[sizeof "No such file, folder or device was found." - 1];  // short of the end
+    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, small, sizeof small), 0u);
     EXPECT_EQ(FileNameOf("dir\\sub/0493a"), "0493a");
     EXPECT_EQ(FileNameOf("0493fw.hex"), "");
 }
@@ -143,14 +141,12 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
         {"ILV-A1", printer.node, "1-1", "tty/ttyACM0", ErrorCode::DeviceNotConnected},
     };
     for (const auto& [serial, node, port, classDevice, code] : refusals) {
-        UsbDeviceRecord device = printer;
-        device.serial = serial, device.node = node;
+        const UsbDeviceRecord device{"", "", 0x044E, 0x200A, serial, "1-1", node};
         sysfs.LinkCharDevice(rdev, port, classDevice);
         EXPECT_EQ(files.OpenDevice(device), InvalidFileHandle) << classDevice;
         EXPECT_EQ(files.LastError(), code) << classDevice;
     }
-    char events[4096];
-    EXPECT_EQ(read(opens.Get(), events, sizeof events), -1);
+    EXPECT_EQ(read(opens.Get(), std::string(4096, '\0').data(), 4096), -1);
 
     sysfs.LinkCharDevice(rdev, "1-1", "usbmisc/lp0");
     const FileHandle handle = files.OpenDevice(printer);
@@ -190,8 +186,7 @@ void OnForeignSignal(int) {}
 TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
     struct sigaction action {};
     action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library might
-    sigaction(SIGQUIT, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
+    for (int foreign : {SIGQUIT, SIGUSR1}) sigaction(foreign, &action, nullptr);
     enum Cause { Timeout, Interrupt, Cut, HangUp, Unplug, Held };
     const std::tuple<Cause, uint32_t, std::chrono::milliseconds> cases[] = {
         {Timeout, ErrorCode::Timeout, 200ms},        {Interrupt, ErrorCode::OperationAborted, 5s},
@@ -269,8 +264,7 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
         {"rewritten in place", [&] { changed.copy(mapped, changed.size()); }, false},
         {"touched", [&] { utimensat(AT_FDCWD, path.c_str(), touched, 0); }, false},
         {"unlinked", [&] { unlink(path.c_str()); }, true},
-        {"renamed over", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); },
-         true},
+        {"replaced", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); }, true},
         {"left alone", [] {}, true},
     };
     const std::function<void()>* changeDuringCopy = nullptr;
@@ -320,8 +314,7 @@ TEST(LinuxImageTest, ATemporaryFolderWithoutRoomFailsAsDiskFull) {
     const std::string image = scratch.scratch() + "/0493fw.hex", tiny = scratch.scratch() + "/tmp";
     WriteFile(image, std::string(200000, 'x'));
     std::filesystem::create_directory(tiny);
-    const std::string uid = std::to_string(getuid()), gid = std::to_string(getgid());
-    const int result = InChild([&] {
+    const int result = InChild([&, uid = std::to_string(getuid()), gid = std::to_string(getgid())] {
         // Root of its own namespaces, which may mount a small folder without privileges.
         if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return 77;
         WriteFile("/proc/self/setgroups", "deny");
