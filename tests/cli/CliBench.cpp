@@ -13,7 +13,6 @@
 #include "fakes/FakePlatform.h"
 #include "linux/FakeSysfs.h"
 #include "platform/linux/SysfsUsbDevices.h"
-#include "platform/linux/UsblpDeviceFiles.h"
 
 namespace orlup {
 namespace {
@@ -46,15 +45,11 @@ struct GeneratedFiles : CliPlatform, DeviceFileApi, ImageFileApi {
     uint64_t imageSize_, offset_ = 0;
 };
 
-struct SysfsPlatform : CliPlatform {
-    explicit SysfsPlatform(const std::string& root) : root(root), devices(root) {}
-    UsbDeviceSource& Devices() override { return devices; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override {
-        return std::make_shared<UsblpDeviceFiles>(root);
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override { return nullptr; }
-    std::string root;
-    SysfsUsbDevices devices;
+/// The USB devices of a sysfs; a printer's port opens at once, as the scan is what is timed.
+struct SysfsPlatform : GeneratedFiles {
+    explicit SysfsPlatform(const std::string& root) : GeneratedFiles(0, 0), sysfs(root) {}
+    UsbDeviceSource& Devices() override { return sysfs; }
+    SysfsUsbDevices sysfs;
 };
 
 // Seconds that the command took, or a day when it failed.
