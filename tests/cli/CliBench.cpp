@@ -1,26 +1,25 @@
-// Measures orlup-cli flash against printers that take every byte at once: the pace of one printer
-// and of four flashed together (--all) over 1 MiB at the real 10 ms period, and peak memory with
-// four 1 GiB generated images ticked without waiting, and list among 100 USB devices in a fake
-// sysfs. Exits 1 when a figure misses its bound.
+// Measures orlup-cli against printers that take every byte at once: the pace of one printer and
+// of four flashed together (--all) over 1 MiB at the real 10 ms period, and peak memory with four
+// 1 GiB generated images ticked without waiting; and list among 100 USB devices in a fake sysfs.
+// Exits 1 when a figure misses its bound.
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 
 #include "RunCli.h"
 #include "fakes/FakePlatform.h"
 #include "linux/FakeSysfs.h"
 #include "platform/linux/SysfsUsbDevices.h"
-#include "platform/linux/UsblpDeviceFiles.h"
 
 namespace orlup {
 namespace {
 
 /// Printers that take every byte at once and images generated on the fly, so that no side
 /// holds an image.
-class GeneratedFiles : public CliPlatform, public DeviceFileApi, public ImageFileApi {
-public:
+struct GeneratedFiles : CliPlatform, DeviceFileApi, ImageFileApi {
     GeneratedFiles(int printers, uint64_t imageSize) : imageSize_(imageSize) {
         for (int i = 0; i < printers; ++i) devices_.AddDevice(std::to_string(i));
     }
@@ -43,77 +42,64 @@ public:
     uint32_t LastError() const override { return 0; }
 
     test::FakePlatform devices_;
-    uint64_t imageSize_;
-    uint64_t offset_ = 0;
+    uint64_t imageSize_, offset_ = 0;
 };
 
-// Seconds that flashing the printers took, or a day when it failed.
-double Flash(int printers, uint64_t imageSize, std::optional<std::chrono::microseconds> period) {
+/// The USB devices of a sysfs; a printer's port opens at once, as the scan is what is timed.
+struct SysfsPlatform : GeneratedFiles {
+    explicit SysfsPlatform(const std::string& root) : GeneratedFiles(0, 0), sysfs(root) {}
+    UsbDeviceSource& Devices() override { return sysfs; }
+    SysfsUsbDevices sysfs;
+};
+
+// Seconds that the command took, or a day when it failed.
+double Seconds(const std::string& command, const std::function<CliPlatform*()>& platform,
+               std::optional<std::chrono::microseconds> period = std::nullopt) {
     std::ostringstream out, err;
-    CliContext context(out, err,
-                       [&](auto) { return std::make_unique<GeneratedFiles>(printers, imageSize); });
+    CliContext context(out, err, [&](auto) { return std::unique_ptr<CliPlatform>(platform()); });
     context.period = period;
-    char name[] = "orlup-cli", flash[] = "flash", all[] = "--all", image[] = "/b/0493";
-    // One printer without --all, so that the single transfer's own path is timed.
-    char* argv[] = {name, flash, printers > 1 ? all : image, image};
+    std::istringstream words("orlup-cli " + command);
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
     const auto start = std::chrono::steady_clock::now();
-    const bool done = RunCli(printers > 1 ? 4 : 3, argv, context) == 0;
+    const bool done = RunCli(static_cast<int>(argv.size()), argv.data(), context) == 0;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     return done ? took.count() : 86400;
-}
-
-struct SysfsPlatform : CliPlatform {
-    explicit SysfsPlatform(const std::string& root) : root(root), devices(root) {}
-    UsbDeviceSource& Devices() override { return devices; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override {
-        return std::make_shared<UsblpDeviceFiles>(root);
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override { return nullptr; }
-    std::string root;
-    SysfsUsbDevices devices;
-};
-
-// Milliseconds that the slowest of ten listings of 100 USB devices, four of them printers, took.
-double SlowestList() {
-    test::FakeSysfs sysfs;
-    for (int i = 1; i <= 100; ++i) {
-        const std::string port = "1-" + std::to_string(i), lp = "lp" + std::to_string(i);
-        sysfs.AddDevice(port, i % 25 == 0 ? "044e" : "1d6b", "200a", "S" + port);
-        sysfs.AddInterface(port, i % 25 == 0 ? lp : "", "usb/" + lp);
-    }
-    std::ostringstream out, err;
-    CliContext context(out, err,
-                       [&](auto) { return std::make_unique<SysfsPlatform>(sysfs.sysfsRoot()); });
-    std::string args[] = {"orlup-cli", "list"};
-    char* argv[] = {args[0].data(), args[1].data()};
-    double slowest = 0;
-    for (int run = 0; run < 10; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        if (RunCli(2, argv, context) != 0) return 1e9;
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        slowest = std::max(slowest, took.count());
-    }
-    return slowest;
 }
 
 }  // namespace
 }  // namespace orlup
 
 int main() {
+    using namespace orlup;
     bool missed = false;
-    // Each printer's transfer fits in the whole run, so its pace is at least this one.
+    // Each printer's transfer fits in the whole run, so its pace is at least this one; one
+    // printer goes without --all, so that the single transfer's own path is timed.
     for (const auto& [printers, bound] : {std::pair(1, 98.0), {4, 97.0}}) {
         // 1 MiB in that many seconds against 102400 B/s, in per cent: 100 * 1048576 / 102400.
-        const double pace = 1024 / orlup::Flash(printers, 1 << 20, std::nullopt);
+        const double pace = 1024 / Seconds(printers > 1 ? "flash --all /b/0493" : "flash /b/0493",
+                                           [&] { return new GeneratedFiles(printers, 1 << 20); });
         std::printf("%d at once: each %.2f%% of 102400 B/s, bound %.0f%%\n", printers, pace, bound);
         missed |= pace < bound;
     }
-    const double seconds = orlup::Flash(4, uint64_t{1} << 30, std::chrono::microseconds(0));
+    const double seconds = Seconds(
+        "flash --all /b/0493", [] { return new GeneratedFiles(4, uint64_t{1} << 30); },
+        std::chrono::microseconds(0));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("4 x 1 GiB in %.1f s: peak RSS %ld KiB, bound 8192\n", seconds, usage.ru_maxrss);
-    const double list = orlup::SlowestList();
+
+    test::FakeSysfs sysfs;  // 100 USB devices, every 25th a printer
+    for (int i = 1; i <= 100; ++i) {
+        const std::string port = "1-" + std::to_string(i), lp = "lp" + std::to_string(i);
+        sysfs.AddDevice(port, i % 25 == 0 ? "044e" : "1d6b", "200a", "S" + port);
+        sysfs.AddInterface(port, i % 25 == 0 ? lp : "", "usb/" + lp);
+    }
+    double list = 0;
+    for (int run = 0; run < 10; ++run)
+        list = std::max(
+            list, 1000 * Seconds("list", [&] { return new SysfsPlatform(sysfs.sysfsRoot()); }));
     std::printf("list: 100 USB devices, 4 printers: slowest of 10 runs %.2f ms (bound 50 ms)\n",
                 list);
     return missed || usage.ru_maxrss >= 8192 || list > 50 ? 1 : 0;

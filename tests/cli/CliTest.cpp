@@ -23,7 +23,6 @@ namespace {
 
 using test::FakePlatform;
 using testing::HasSubstr;
-using testing::Not;
 using Strings = std::vector<std::string>;
 using Json = nlohmann::json;
 
@@ -51,7 +50,6 @@ protected:
         fake.AddImage(Image).bytes.assign(2500, 0x5A);
         fake.AddImage("/img/0493-20k.hex").bytes.assign(20480, 1);
         fake.AddImage("/img/0493b.hex") = {{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
-        fake.AddImage(std::filesystem::current_path().string() + "/0493rel.hex").bytes.assign(9, 1);
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
 
@@ -62,16 +60,12 @@ protected:
     }
 
     int Run(Strings args, bool terminal = false) {
-        out.str("");
-        err.str("");
-        signalChecks = 0;
+        out.str(""), err.str(""), signalChecks = 0;
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
-        CliContext context(out, err, [this](std::optional<SimulatedPrinters::Trouble> trouble) {
-            simulated = trouble;
-            return std::make_unique<FakeCliPlatform>(fake, make);
-        });
+        CliContext context(out, err,
+                           [this](auto) { return std::make_unique<FakeCliPlatform>(fake, make); });
         context.terminal = terminal;
         context.period = period;
         context.historyPath = historyPath;
@@ -89,14 +83,15 @@ protected:
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(getpid());
     std::string historyPath = folder + "/state/orlup/history.jsonl";
-    std::optional<SimulatedPrinters::Trouble> simulated;
     int signal = 0, signalAfter = 0;
     std::atomic<int> signalChecks{0};
     std::chrono::microseconds period{0};
 };
 
-TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
-    const std::string usage = "usage: orlup-cli [--simulate[=stall|unplug]] list [--json]\n";
+// Each attempt past the command line is recorded, and history shows the records as a table.
+TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
+    const std::string hostile = "/img/0493\"\n\xfe.hex";
+    fake.AddImage(hostile).bytes.assign(3, 1);
     const std::string notOpened = "1 Ilvaran printer could not be opened: access denied - add";
     // Without a terminal, a line at each tenth.
     const std::string flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
@@ -106,17 +101,16 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
     // Arguments, exit status, a part of standard output and error, the bytes the printer got, and
     // the error its open fails with: 5 access denied, 50 no driver bound.
     const std::tuple<Strings, int, std::string, std::size_t, uint32_t> cases[] = {
-        {{"flash", "--all", "--printer", "SN1", Image}, 2, usage, 0, 0},
-        {{"flash", "--sha256", Digest.substr(1), Image}, 2, usage, 0, 0},
         {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, flashed, 2509, 0},
         {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "nothing was sent\n", 0, 0},
         {{"flash", "/img/0493-missing.hex"}, 1, "", 0, 0},
         {{"flash", "--sha256", Digest, "/img/0493b.hex"}, 1, readFailed, 0, 0},
-        {{"flash", "0493rel.hex"}, 0, "done, 9 bytes", 18, 0},
         {{"flash", Image}, 1, notOpened, 0, 5},
         {{"flash", "--all", Image}, 1, notOpened, 0, 5},
         {{"flash", "/img/0493-20k.hex"}, 0, tenths, 20489, 0},
         {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
+        {{"flash", hostile}, 0, "done, 3 bytes", 12, 0},
+        {{"flash", "--printer", "SN9", Image}, 1, "printer is known as SN9", 0, 0},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
         fake.Device("1-1").received.clear();
@@ -125,15 +119,31 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatus) {
         EXPECT_THAT(out.str() + err.str(), HasSubstr(shown));
         EXPECT_EQ(fake.Device("1-1").received.size(), sent) << err.str();
     }
-    EXPECT_EQ(Run({"--simulate=stall", "list"}), 0);
-    EXPECT_EQ(simulated, SimulatedPrinters::Trouble::Stall);
+    std::ifstream file(historyPath);
+    std::vector<Json> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_THAT(std::string(lines[0]["time"]), testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}Z"));
+    lines[0].erase("time");
+    EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
+        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done",
+        "sha256": ")" + Digest + "\"}"));
+    EXPECT_EQ(lines[8]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
+    EXPECT_EQ(lines[9]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
+    EXPECT_EQ(lines[9]["serial"], "");
+
+    std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
+    EXPECT_EQ(Run({"history"}), 0);
+    EXPECT_THAT(out.str(), HasSubstr("-         ?/?   "));  // a record of odd types
+    EXPECT_THAT(out.str(), HasSubstr("Ilvaran     SN1                 1-1       2500/2500 "
+                                     "            /img/0493.hex             done\n"));
+    EXPECT_THAT(out.str(), HasSubstr("/img/0493\"?\xEF\xBF\xBD.hex"));
+    EXPECT_THAT(err.str(), HasSubstr("skipped 1 line"));
 }
 
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
-    fake.Device("1-1").failWriteCall = 2;
-    fake.Device("1-1").writeError = ErrorCode::OperationAborted;
-    signal = SIGINT;
-    signalAfter = 2;  // the second piece's write is cut short
+    fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
+    signal = SIGINT, signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
     EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
                              "\nTransfer interrupted after 1024 of 2500 bytes. Re-power the "
@@ -170,8 +180,8 @@ TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
     fake.Device("1-1").record.productId = fake.Device("2-1").record.productId = 0xC077;
     EXPECT_EQ(Run({"list", "--json"}), 3);
     EXPECT_EQ(out.str() + err.str(), "[]\nNo Ilvaran or Ilvaran-II printers attached\n");
-    signal = SIGINT;  // caught for the transfers, so the listing must end with it itself
-    signalAfter = -1;
+    // Caught for the transfers, so the listing must end with it itself.
+    signal = SIGINT, signalAfter = -1;
     EXPECT_EQ(Run({"list"}), 130);
 }
 
@@ -187,7 +197,6 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
         {"SN2", ""},
         {"1-2", ""},
         {"/dev/usb/lp1", ""},
-        {"SN9", "orlup-cli: no Ilvaran or Ilvaran-II printer is known as SN9"},
         {"SN3", "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
         {"1-4", "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
         {"TWIN", "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"}};
@@ -206,8 +215,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 1);
     EXPECT_EQ(out.str(), "SN2/1-2: failed after 0 of 0 bytes - No Ilvaran printers found\n");
 
-    fake.Device("1-2").failWriteCall = fake.Device("1-2").writeCalls + 2;
-    fake.Device("1-2").writeError = ErrorCode::Timeout;
+    fake.Device("1-2").FailWrite(fake.Device("1-2").writeCalls + 2, ErrorCode::Timeout);
     std::mutex lock;
     std::vector<std::shared_ptr<FakePlatform>> made;  // one for each thread
     make = [&] {
@@ -217,7 +225,6 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     historyPath = "/dev/null/history.jsonl";
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr(Done));
-    EXPECT_THAT(out.str(), HasSubstr("TWIN/1-6: done, 2500 bytes"));
     EXPECT_THAT(out.str(), HasSubstr("SN2/1-2: failed after 1024 of 2500 bytes - USB port write"));
     EXPECT_EQ(out.str().find(Completion), out.str().rfind(Completion));
     EXPECT_THAT(err.str(), HasSubstr("SN2/1-2: USB port write failed - "));
@@ -230,40 +237,10 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
         for (const auto& platform : made) received += platform->Device(name).received.size();
         EXPECT_EQ(received, sent) << name;
     }
-    signal = SIGTERM;
-    signalAfter = -1;
+    signal = SIGTERM, signalAfter = -1;
     EXPECT_EQ(Run({"flash", "--all", Image}), 143);
     EXPECT_THAT(err.str(), HasSubstr("\nSN2/1-2: Transfer interrupted after 1024 of 2500"));
-    EXPECT_THAT(err.str(), Not(HasSubstr("SN1/1-1: Transfer")));
-}
-
-TEST_F(CliTest, HistoryRecordsEveryAttemptAndShowsItAsATable) {
-    const std::string hostile = "/img/0493\"\n\xfe.hex";
-    fake.AddImage(hostile).bytes.assign(3, 1);
-    EXPECT_EQ(Run({"flash", Image}), 0);
-    EXPECT_EQ(Run({"flash", hostile}), 0);
-    EXPECT_EQ(Run({"flash", "--printer", "SN9", Image}), 1);
-    std::ifstream file(historyPath);
-    std::vector<Json> lines;
-    for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_THAT(lines[0]["time"].get<std::string>(),
-                testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}Z"));
-    lines[0].erase("time");
-    EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
-        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done",
-        "sha256": ")" + Digest + "\"}"));
-    EXPECT_EQ(lines[1]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
-    EXPECT_EQ(lines[2]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
-    EXPECT_EQ(lines[2]["serial"], "");
-
-    std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
-    EXPECT_EQ(Run({"history"}), 0);
-    EXPECT_THAT(out.str(), HasSubstr("-         ?/?   "));  // a record of odd types
-    EXPECT_THAT(out.str(), HasSubstr("Ilvaran     SN1                 1-1       2500/2500 "
-                                     "            /img/0493.hex             done\n"));
-    EXPECT_THAT(out.str(), HasSubstr("/img/0493\"?\xEF\xBF\xBD.hex"));
-    EXPECT_THAT(err.str(), HasSubstr("skipped 1 line"));
+    EXPECT_THAT(err.str(), testing::Not(HasSubstr("SN1/1-1: Transfer")));
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own

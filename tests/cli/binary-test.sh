@@ -14,7 +14,8 @@ head -c 3000 /dev/zero | tr '\0' 'Z' > "$work/0493sample.hex"
 cd "$work" || exit 1
 export XDG_STATE_HOME="$work/state"
 for args in "" "--simulate=smoke list" "list extra" "frobnicate" "history extra" "flash" \
-    "flash a b" "flash --sha256 $(printf '%064d' 0 | tr 0 g) x" "flash --json 0493sample.hex"; do
+    "flash a b" "flash --all --printer SN1 x" "flash --sha256 $(printf '%063d' 0) x" \
+    "flash --sha256 $(printf '%064d' 0 | tr 0 g) x" "flash --json 0493sample.hex"; do
     # shellcheck disable=SC2086 # each word an argument
     "$cli" $args > out 2> err
     [ $? = 2 ] && grep -q "^usage: orlup-cli" err && [ ! -s out ] || fail "usage for '$args'"

@@ -37,8 +37,8 @@ namespace {
 using namespace std::chrono_literals;
 
 int OpenDescriptors() {
-    const std::filesystem::directory_iterator entries("/proc/self/fd");
-    return static_cast<int>(std::distance(begin(entries), end(entries)));
+    return static_cast<int>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
 // What a child process does to its descriptors, signals and namespaces stays there; its exit
@@ -52,19 +52,14 @@ int InChild(const std::function<int()>& body) {
 }
 
 TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApartAndANameFollowsEitherSlash) {
-    const std::pair<int, uint32_t> cases[] = {
-        {ENOENT, ErrorCode::FileNotFound}, {EACCES, ErrorCode::AccessDenied},
-        {EBUSY, ErrorCode::Busy},          {ENODEV, ErrorCode::DeviceNotConnected},
-        {EIO, ErrorCode::GenFailure},      {ELOOP, ErrorCode::CantResolveFilename},
-        {0, ErrorCode::Success},           {EHOSTDOWN, ErrnoCodeBit | EHOSTDOWN},
-    };
-    for (const auto& [errnoValue, code] : cases) EXPECT_EQ(ErrorCodeFromErrno(errnoValue), code);
+    // The table's first entry comes from a missing image below.
+    EXPECT_EQ(ErrorCodeFromErrno(ETIMEDOUT), ErrorCode::Timeout);  // its last
+    EXPECT_EQ(ErrorCodeFromErrno(0), ErrorCode::Success);
+    EXPECT_EQ(ErrorCodeFromErrno(EHOSTDOWN), ErrnoCodeBit | EHOSTDOWN);
     EXPECT_EQ(ErrorText(ErrnoCodeBit | EHOSTDOWN),
               "The system reported the error EHOSTDOWN. (0x20000070)");
-    char tooShort[sizeof "No such file, folder or device was found." - 1];  // for the end
-    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, tooShort, sizeof tooShort),
-              0u);
-    EXPECT_EQ(FileNameOf("/tmp/img/0493fw.hex"), "0493fw.hex");
+    char small[sizeof "No such file, folder or device was found." - 1];  // short of the end
+    EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, small, sizeof small), 0u);
     EXPECT_EQ(FileNameOf("dir\\sub/0493a"), "0493a");
     EXPECT_EQ(FileNameOf("0493fw.hex"), "");
 }
@@ -84,10 +79,9 @@ TEST(SysfsListingTest, ListsDevicesWithTheirIdentitiesAndSkipsEverythingElse) {
         std::filesystem::canonical(sysfs.sysfsRoot() + "/bus/usb/devices/1-5"));
 
     std::string listed;
-    for (const UsbDeviceRecord& d : SysfsUsbDevices(sysfs.sysfsRoot(), "/dev").ListUsbDevices()) {
+    for (const UsbDeviceRecord& d : SysfsUsbDevices(sysfs.sysfsRoot(), "/dev").ListUsbDevices())
         listed += d.busPort + "|" + d.serial + "|" + d.description + "|" + d.node + "|" +
                   std::to_string(d.productId) + "\n";
-    }
     const std::string path = sysfs.sysfsRoot() + "/bus/usb/devices/";
     EXPECT_EQ(listed, "1-1|ILV-A1|Acme Ilvaran|/dev/usb/lp0|8202\n1-2||" + path + "1-2||4865\n" +
                           "1-4|EVIL|" + path + "1-4||8202\n");
@@ -132,43 +126,38 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
     const UniqueFd opens(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const int descriptorsBefore = OpenDescriptors();
     UsblpDeviceFiles files(sysfs.sysfsRoot()), otherProgram(sysfs.sysfsRoot());
-    UsbDeviceRecord noNode = printer, otherSerial = printer, regularFile = printer;
-    noNode.node = "";
-    otherSerial.serial = "ILV-A2";
-    regularFile.node = sysfs.scratch() + "/lp0";
-    WriteFile(regularFile.node, "");
+    const std::string image = sysfs.scratch() + "/0493fw.hex";  // a regular file
+    WriteFile(image, "x");
     // What is not the listed printer is not even opened: opening a device can act by itself.
     inotify_add_watch(opens.Get(), printer.node.c_str(), IN_OPEN);
-    inotify_add_watch(opens.Get(), regularFile.node.c_str(), IN_OPEN);
-    const std::tuple<UsbDeviceRecord, const char*, const char*, uint32_t> refusals[] = {
-        {noNode, "1-1", "usbmisc/lp0", ErrorCode::NotSupported},
-        {otherSerial, "1-1", "usbmisc/lp0", ErrorCode::DeviceNotConnected},
-        {regularFile, "1-1", "usbmisc/lp0", ErrorCode::DeviceNotConnected},
+    inotify_add_watch(opens.Get(), image.c_str(), IN_OPEN);
+    // The serial and node asked for, where the node's /sys/dev/char entry leads, the error.
+    const std::tuple<const char*, std::string, const char*, const char*, uint32_t> refusals[] = {
+        {"ILV-A1", "", "1-1", "usbmisc/lp0", ErrorCode::NotSupported},
+        {"ILV-A2", printer.node, "1-1", "usbmisc/lp0", ErrorCode::DeviceNotConnected},
+        {"ILV-A1", image, "1-1", "usbmisc/lp0", ErrorCode::DeviceNotConnected},
         // The node belongs to the Ilvaran-II, or to another driver of the same printer.
-        {printer, "1-2", "usbmisc/lp1", ErrorCode::DeviceNotConnected},
-        {printer, "1-1", "tty/ttyACM0", ErrorCode::DeviceNotConnected},
+        {"ILV-A1", printer.node, "1-2", "usbmisc/lp1", ErrorCode::DeviceNotConnected},
+        {"ILV-A1", printer.node, "1-1", "tty/ttyACM0", ErrorCode::DeviceNotConnected},
     };
-    for (const auto& [device, port, classDevice, code] : refusals) {
+    for (const auto& [serial, node, port, classDevice, code] : refusals) {
+        const UsbDeviceRecord device{"", "", 0x044E, 0x200A, serial, "1-1", node};
         sysfs.LinkCharDevice(rdev, port, classDevice);
         EXPECT_EQ(files.OpenDevice(device), InvalidFileHandle) << classDevice;
         EXPECT_EQ(files.LastError(), code) << classDevice;
     }
-    char events[4096];
-    EXPECT_EQ(read(opens.Get(), events, sizeof events), -1);
+    EXPECT_EQ(read(opens.Get(), std::string(4096, '\0').data(), 4096), -1);
 
     sysfs.LinkCharDevice(rdev, "1-1", "usbmisc/lp0");
     const FileHandle handle = files.OpenDevice(printer);
     ASSERT_NE(handle, InvalidFileHandle);
-    EXPECT_EQ(otherProgram.OpenDevice(printer), InvalidFileHandle);
-    EXPECT_EQ(otherProgram.LastError(), ErrorCode::Busy);
-    EXPECT_TRUE(files.Close(handle));
-    EXPECT_FALSE(files.Close(handle));
-    EXPECT_EQ(files.LastError(), ErrorCode::InvalidHandle);
+    EXPECT_TRUE(otherProgram.OpenDevice(printer) == InvalidFileHandle &&
+                otherProgram.LastError() == ErrorCode::Busy);
+    EXPECT_TRUE(files.Close(handle) && !files.Close(handle) &&
+                files.LastError() == ErrorCode::InvalidHandle);
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
 
     // With stdout closed, the printer's open would get descriptor 1 and the progress lines too.
-    const std::string image = sysfs.scratch() + "/0493fw.hex";
-    WriteFile(image, "x");
     const int faults = InChild([&] {
         close(STDOUT_FILENO);
         ImageSnapshot snapshot;
@@ -176,9 +165,7 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
                              ImageSnapshot::Take(image, nullptr, &snapshot) == 0 &&
                              snapshot.fd() > 2;
         int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
-        close(STDIN_FILENO);
-        close(STDERR_FILENO);
-        close(3);  // not a standard one: it stays closed
+        for (int fd : {STDIN_FILENO, STDERR_FILENO, 3}) close(fd);  // 3 is not a standard one
         EnsureStandardDescriptors();
         if (fcntl(3, F_GETFD) >= 0) faults |= 2;
         for (int fd = 0; fd < 3; ++fd) {
@@ -190,8 +177,7 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
     EXPECT_EQ(faults, 0);
 }
 
-volatile sig_atomic_t foreignSignals = 0;
-void OnForeignSignal(int) { foreignSignals = foreignSignals + 1; }
+void OnForeignSignal(int) {}
 
 // A write that waits for the printer ends: at its timeout; at once on Ctrl-C, which the main
 // thread takes while another thread writes, and after which no write starts; at a signal let
@@ -200,20 +186,17 @@ void OnForeignSignal(int) { foreignSignals = foreignSignals + 1; }
 TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
     struct sigaction action {};
     action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library might
-    sigaction(SIGQUIT, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
+    for (int foreign : {SIGQUIT, SIGUSR1}) sigaction(foreign, &action, nullptr);
     enum Cause { Timeout, Interrupt, Cut, HangUp, Unplug, Held };
-    const std::pair<Cause, uint32_t> cases[] = {
-        {Timeout, ErrorCode::Timeout},           {Interrupt, ErrorCode::OperationAborted},
-        {Cut, ErrorCode::OperationAborted},      {HangUp, ErrorCode::GenFailure},
-        {Unplug, ErrorCode::DeviceNotConnected}, {Held, ErrorCode::Success},
-    };
-    const std::chrono::milliseconds timeouts[] = {200ms, 5s, 5s, 500ms, 5s, 5s};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
+    const std::tuple<Cause, uint32_t, std::chrono::milliseconds> cases[] = {
+        {Timeout, ErrorCode::Timeout, 200ms},        {Interrupt, ErrorCode::OperationAborted, 5s},
+        {Cut, ErrorCode::OperationAborted, 5s},      {HangUp, ErrorCode::GenFailure, 500ms},
+        {Unplug, ErrorCode::DeviceNotConnected, 5s}, {Held, ErrorCode::Success, 5s}};
+    for (const auto& [cause, code, timeout] : cases) {
+        SCOPED_TRACE(cause);
         OpenPty();
-        const auto stall = [&] {
-            UsblpDeviceFiles files(sysfs.sysfsRoot(), timeouts[c.first]);
+        const auto stall = [&, cause = cause, code = code, timeout = timeout] {
+            UsblpDeviceFiles files(sysfs.sysfsRoot(), timeout);
             const FileHandle handle = files.OpenDevice(printer);
             std::string image(1 << 20, '\0'), received;
             // Letters only, which the pty passes unchanged; a piece sent twice or skipped shows.
@@ -229,14 +212,14 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
                 done = true;
             });
             std::this_thread::sleep_for(300ms);
-            if (c.first == Interrupt) kill(getpid(), SIGINT);
-            if (c.first == Unplug) std::filesystem::remove(printer.node);
-            if (c.first == HangUp || c.first == Unplug) master.Reset();
-            for (int idle = 0; (c.first == Cut && !done) ||
-                               (c.first == Held && received.size() < image.size() && idle < 500);) {
-                pthread_kill(writer.native_handle(), c.first == Cut ? SIGQUIT : SIGUSR1);
+            if (cause == Interrupt) kill(getpid(), SIGINT);
+            if (cause == Unplug) std::filesystem::remove(printer.node);
+            if (cause == HangUp || cause == Unplug) master.Reset();
+            for (int idle = 0; (cause == Cut && !done) ||
+                               (cause == Held && received.size() < image.size() && idle < 500);) {
+                pthread_kill(writer.native_handle(), cause == Cut ? SIGQUIT : SIGUSR1);
                 char piece[4096];
-                const ssize_t got = c.first == Held ? read(master.Get(), piece, sizeof piece) : 0;
+                const ssize_t got = cause == Held ? read(master.Get(), piece, sizeof piece) : 0;
                 idle = got > 0 ? 0 : idle + 1;
                 if (got > 0) received.append(piece, static_cast<size_t>(got));
                 if (got <= 0) std::this_thread::sleep_for(1ms);
@@ -244,21 +227,22 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             writer.join();
             // Ctrl-C also refuses every later write at once.
             const bool refused =
-                c.first != Interrupt ||
+                cause != Interrupt ||
                 (InterruptSignal() == SIGINT && !files.Write(handle, "x", 1, &later) && later == 0);
-            const bool ended = ok == (written == image.size()) && files.LastError() == c.second &&
-                               (c.first != Held || received == image);
+            const bool ended = ok == (written == image.size()) && files.LastError() == code &&
+                               (cause != Held || received == image);
             const auto took = std::chrono::steady_clock::now() - start;
             return refused && ended && !held && took >= 200ms && took < 1300ms;
         };
-        const auto interrupted = [&] {
-            sigset_t inherited;  // SIGINT blocked, as a parent may leave it
-            sigemptyset(&inherited);
-            sigaddset(&inherited, SIGINT);
-            pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
-            return InstallInterruptionHandlers() && stall() ? 0 : 1;
-        };
-        EXPECT_TRUE(c.first == Interrupt ? InChild(interrupted) == 0 : stall());
+        EXPECT_TRUE(cause != Interrupt
+                        ? stall()
+                        : InChild([&] {
+                              sigset_t inherited;  // SIGINT blocked, as a parent may leave it
+                              sigemptyset(&inherited);
+                              sigaddset(&inherited, SIGINT);
+                              pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
+                              return InstallInterruptionHandlers() && stall() ? 0 : 1;
+                          }) == 0);
     }
 }
 
@@ -267,8 +251,8 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
 // regular file is opened: a FIFO without a writer would hang a blocking open.
 TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
     FakeSysfs scratch;
-    const std::string path = scratch.scratch() + "/0493fw.hex", other = path + ".new";
-    const std::string fifo = scratch.scratch() + "/0493fifo.hex";
+    const std::string path = scratch.scratch() + "/0493fw.hex", other = path + ".new",
+                      fifo = path + ".fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::string original(200000, '\0'), changed(original.size(), 'c'), observed;
     for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>(i % 251);
@@ -280,8 +264,7 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
         {"rewritten in place", [&] { changed.copy(mapped, changed.size()); }, false},
         {"touched", [&] { utimensat(AT_FDCWD, path.c_str(), touched, 0); }, false},
         {"unlinked", [&] { unlink(path.c_str()); }, true},
-        {"renamed over", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); },
-         true},
+        {"replaced", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); }, true},
         {"left alone", [] {}, true},
     };
     const std::function<void()>* changeDuringCopy = nullptr;
@@ -331,8 +314,7 @@ TEST(LinuxImageTest, ATemporaryFolderWithoutRoomFailsAsDiskFull) {
     const std::string image = scratch.scratch() + "/0493fw.hex", tiny = scratch.scratch() + "/tmp";
     WriteFile(image, std::string(200000, 'x'));
     std::filesystem::create_directory(tiny);
-    const std::string uid = std::to_string(getuid()), gid = std::to_string(getgid());
-    const int result = InChild([&] {
+    const int result = InChild([&, uid = std::to_string(getuid()), gid = std::to_string(getgid())] {
         // Root of its own namespaces, which may mount a small folder without privileges.
         if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return 77;
         WriteFile("/proc/self/setgroups", "deny");
