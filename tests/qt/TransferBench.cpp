@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     HelpWindow help{QString()};
     UpdaterDialog dialog(DialogSeams{files.System(), chooser, help});
     dialog.show();
-    const bool shown = QTest::qWaitForWindowExposed(&dialog);
-    const qint64 startUp = clock.elapsed();
+    const qint64 startUp = QTest::qWaitForWindowExposed(&dialog) ? clock.elapsed() : 1000000;
 
     constexpr uint32_t size = 1024 * 1024;
     files.AddImage("/images/0493.hex").bytes.resize(size);
@@ -48,10 +47,9 @@ int main(int argc, char** argv) {
     const double seconds = static_cast<double>(endedAt) / 1000;
     const double pace = size / seconds / 1024,
                  cpu = (std::clock() - cpuBefore) * 100.0 / CLOCKS_PER_SEC / seconds;
-    std::printf("start-up: shown %lld ms after main began (bound 300 ms)\n", startUp);
     std::printf(
-        "transfer: 1 MiB in %.3f s = %.1f %% of 102400 B/s (bound 98 %%), CPU %.1f %% (bound 3 "
-        "%%)\n",
-        seconds, pace, cpu);
-    return shown && startUp <= 300 && pace >= 98 && cpu <= 3 ? 0 : 1;
+        "start-up %lld ms (bound 300); 1 MiB in %.3f s: %.1f %% of 102400 B/s (bound 98), "
+        "CPU %.1f %% (bound 3)\n",
+        startUp, seconds, pace, cpu);
+    return startUp <= 300 && pace >= 98 && cpu <= 3 ? 0 : 1;
 }

@@ -229,21 +229,9 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
     }
 }
 
-TEST(FlashUpdateTest, DestroyedDuringATransferItReleasesTheImageAndPort) {
-    Rig rig;
-    rig.files.AddDevice(Printer);
-    rig.Image(5000);
-    {
-        test::FakeFlashHost otherHost;
-        FlashUpdate cutShort(otherHost, rig.files.System());
-        otherHost.update = &cutShort;
-        otherHost.editText = ImagePath;
-        cutShort.OnUpdateFlash();
-        cutShort.OnTimer(FlashUpdate::TimerId);
-        EXPECT_EQ(rig.files.OpenHandles(), 2);
-    }
-    EXPECT_EQ(rig.files.OpenHandles(), 0);
-    EXPECT_EQ(rig.files.listings, 1);
+TEST(BuildUpdateCommandTest, CarriesTheSizeLeastSignificantByteFirst) {
+    EXPECT_EQ(BuildUpdateCommand(0xA1B2C3D4),
+              (UpdateCommand{0x1B, 0x21, 0x67, 0x00, 0xD4, 0xC3, 0xB2, 0xA1, 0x43}));
 }
 
 }  // namespace
