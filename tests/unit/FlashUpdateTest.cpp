@@ -48,6 +48,13 @@ struct Rig {
         image.bytes = Pattern(size);
         return image;
     }
+    /// A printer and an image of that size, then the case's trouble, then Update Flash.
+    void Start(std::size_t imageSize, const std::function<void(Rig&)>& arrange) {
+        files.AddDevice(Printer);
+        Image(imageSize);
+        arrange(*this);
+        update.OnUpdateFlash();
+    }
     /// Every handle closed, nothing left busy.
     void ExpectIdle() {
         EXPECT_FALSE(update.busy());
@@ -160,10 +167,7 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.files.AddDevice(Printer);
-        rig.Image(100);
-        c.arrange(rig);
-        rig.update.OnUpdateFlash();
+        rig.Start(100, c.arrange);
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
         rig.ExpectIdle();
         EXPECT_FALSE(rig.host.timerRunning);
@@ -202,19 +206,16 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
         {"read fails",
          [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
          Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault), 9 + 1024},
-        // Shrank after the size was taken: a failed read rather than waiting forever.
-        // One byte short of the size taken: the last piece's read gets nothing.
+        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
+        // read rather than waiting forever.
         {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; },
          Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof), 9 + 1024},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.files.AddDevice(Printer);
-        rig.Image(5000);
-        c.arrange(rig);
         rig.host.ticksInsideMessages = 5;
-        rig.update.OnUpdateFlash();
+        rig.Start(5000, c.arrange);
         EXPECT_LT(rig.host.RunTimer(), 10);
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(rig.printer().received.size(), c.received);
