@@ -285,6 +285,7 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
         observed.clear();
         changeDuringCopy = &change;
         const FileHandle handle = files.OpenImage(path);
+        EXPECT_TRUE(handle != InvalidFileHandle || what != std::string("left alone"));
         if (!mayKeepTheOriginal || handle == InvalidFileHandle) {
             EXPECT_EQ(files.LastError(), ErrorCode::SharingViolation);
         } else {
