@@ -163,7 +163,7 @@ uint32_t UsblpDeviceFiles::WriteAll(int fd, const uint8_t* bytes, uint32_t count
         if (InterruptSignal() != 0) return ErrorCode::OperationAborted;
         if (watchdog.HasFired()) return ErrorCode::Timeout;
         if (taken == 0) return ErrorCode::Success;  // a short count: the port's write fault
-        if (writeErrno == EINTR) return ErrorCode::OperationAborted;
+        // EINTR from anything but the two above becomes OperationAborted by the errno table.
         return WriteErrorCode(fd, writeErrno);
     }
     return ErrorCode::Success;
