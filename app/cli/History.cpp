@@ -23,8 +23,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-uint32_t LastErrnoCode() { return ErrorCodeFromErrno(errno); }
-
 // Folders that exist keep their modes: only the ones made here are private.
 bool MakeFolders(const std::string& path) {
     for (auto slash = path.find('/', 1); slash != std::string::npos;

@@ -97,4 +97,6 @@ uint32_t SystemErrorDescription(uint32_t code, uint32_t /*languageId*/, char* bu
     return static_cast<uint32_t>(text.size());
 }
 
+uint32_t LastErrnoCode() { return ErrorCodeFromErrno(errno); }
+
 }  // namespace orlup

@@ -12,4 +12,7 @@ constexpr uint32_t ErrnoCodeBit = 0x20000000;
 /// The Windows code for an errno value; 0 stays 0.
 uint32_t ErrorCodeFromErrno(int errnoValue);
 
+/// The Windows code for the errno the last failed call left.
+uint32_t LastErrnoCode();
+
 }  // namespace orlup

@@ -33,8 +33,6 @@ constexpr std::chrono::milliseconds unplugGrace{2000};
 // USBLP_BUF_SIZE: usblp sends a write in pieces of this size and counts only whole ones.
 constexpr uint32_t usblpPieceSize = 8192;
 
-uint32_t LastErrnoCode() { return ErrorCodeFromErrno(errno); }
-
 std::string Resolved(const std::string& path) {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) != nullptr ? resolved : "";
