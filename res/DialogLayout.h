@@ -97,9 +97,6 @@ struct DialogTemplate {
 #include "DialogTemplates.def"
 // clang-format on
 
-// The About box's second line under its earlier name.
-constexpr const char* AboutSecondLine = AboutSecondLineText;
-
 // The file-open dialog of "Select File".
 constexpr const char* FileDialogTitle = "Select Flash File";
 constexpr const char* FlashFilterLabel = "Flash Files(*.hex)";

@@ -54,7 +54,6 @@ public:
 private:
     void RunTimer(FlashUpdate& update);
     void Emit(std::ostream& stream, const std::string& text);
-    void EndBar();
 
     std::string imagePath_;
     std::ostream& out_;
