@@ -56,6 +56,8 @@ struct CliContext {
     std::optional<std::chrono::microseconds> period;
     /// The signal that asked the program to stop, 0 for none; unset where none is caught.
     std::function<int()> interruptSignal;
+
+    int CaughtSignal() const { return interruptSignal ? interruptSignal() : 0; }
 };
 
 }  // namespace orlup

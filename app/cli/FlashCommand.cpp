@@ -44,7 +44,10 @@ struct PrinterResult {
     CliHost::Outcome outcome;
 };
 
-std::string SkippedLine(const FirmwareModel& model, const std::vector<SkippedPrinter>& skipped) {
+// Nothing when no printer was left out.
+void TellSkipped(std::ostream& err, const FirmwareModel& model,
+                 const std::vector<SkippedPrinter>& skipped) {
+    if (skipped.empty()) return;
     std::string reasons;
     for (const SkippedPrinter& printer : skipped) {
         const std::string reason = OpenFailureReason(printer.error);
@@ -52,8 +55,9 @@ std::string SkippedLine(const FirmwareModel& model, const std::vector<SkippedPri
             reasons += (reasons.empty() ? "" : "; ") + reason;
         }
     }
-    return std::to_string(skipped.size()) + " " + model.modelName +
-           (skipped.size() == 1 ? " printer" : " printers") + " could not be opened: " + reasons;
+    err << skipped.size() << " " << model.modelName
+        << (skipped.size() == 1 ? " printer" : " printers") << " could not be opened: " << reasons
+        << '\n';
 }
 
 class FlashCommand {
@@ -142,7 +146,7 @@ private:
         }
         if (free.empty()) {
             Refuse(model_->noneFoundText);
-            if (!skipped.empty()) context_.err << SkippedLine(*model_, skipped) << '\n';
+            TellSkipped(context_.err, *model_, skipped);
             return 1;
         }
         std::vector<PrinterResult> results(free.size());
@@ -158,7 +162,7 @@ private:
         }
         for (std::thread& thread : threads) thread.join();
         const int status = Finish(results);
-        if (!skipped.empty()) context_.err << SkippedLine(*model_, skipped) << '\n';
+        TellSkipped(context_.err, *model_, skipped);
         return status;
     }
 
@@ -174,14 +178,12 @@ private:
         if (request_.all && named != nullptr) options.label = PrinterLabel(*named);
         options.outputLock = &outputLock_;
         if (context_.interruptSignal) {
-            options.interrupted = [this] { return context_.interruptSignal() != 0; };
+            options.interrupted = [this] { return context_.CaughtSignal() != 0; };
         }
         CliHost host(request_.image, context_.out, context_.err, options);
         PrinterResult result;
         result.outcome = host.Flash(FlashSystem{devices, *ports, *images});
-        if (!request_.all && !result.outcome.skipped.empty()) {
-            context_.err << SkippedLine(*model_, result.outcome.skipped) << '\n';
-        }
+        if (!request_.all) TellSkipped(context_.err, *model_, result.outcome.skipped);
         if (named != nullptr) return PrinterResult{*named, true, result.outcome};
         // The printer searched is the one of the model that the search did not leave out; the
         // search lists nothing for an image of no model.
@@ -219,7 +221,7 @@ private:
         }
         if (anyDone && request_.all) context_.out << FlashTexts::Completion << '\n';
         context_.out << std::flush;
-        const int signal = context_.interruptSignal ? context_.interruptSignal() : 0;
+        const int signal = context_.CaughtSignal();
         if (signal != 0) {
             for (const PrinterResult& result : results) {
                 if (result.outcome.completed || !result.known) continue;

@@ -49,7 +49,7 @@ uint32_t AppendLine(const std::string& path, const std::string& line) {
 
 std::string Text(const Json& entry, const char* key) {
     const auto found = entry.find(key);
-    return found != entry.end() && found->is_string() ? Printable(found->get<std::string>()) : "";
+    return found != entry.end() && found->is_string() ? found->get<std::string>() : "";
 }
 
 std::string Count(const Json& entry, const char* key) {
@@ -62,10 +62,9 @@ std::string Count(const Json& entry, const char* key) {
 void PrintRow(std::ostream& out, const std::string& time, const std::string& model,
               const std::string& serial, const std::string& busPort, const std::string& bytes,
               const std::string& image, const std::string& result) {
-    const auto orDash = [](const std::string& text) { return text.empty() ? "-" : text; };
-    out << std::left << std::setw(22) << orDash(time) << std::setw(12) << orDash(model)
-        << std::setw(20) << orDash(serial) << std::setw(10) << orDash(busPort) << std::setw(22)
-        << bytes << std::setw(24) << orDash(image) << "  " << orDash(result) << '\n';
+    out << std::left << std::setw(22) << OrDash(time) << std::setw(12) << OrDash(model)
+        << std::setw(20) << OrDash(serial) << std::setw(10) << OrDash(busPort) << std::setw(22)
+        << bytes << std::setw(24) << OrDash(image) << "  " << OrDash(result) << '\n';
 }
 
 }  // namespace

@@ -12,8 +12,6 @@ namespace orlup {
 
 namespace {
 
-std::string OrDash(const std::string& text) { return text.empty() ? "-" : Printable(text); }
-
 void PrintRow(std::ostream& out, const std::string& model, const std::string& serial,
               const std::string& busPort, const std::string& node, const std::string& status) {
     out << std::left << std::setw(12) << model << std::setw(20) << serial << std::setw(10)
@@ -39,6 +37,8 @@ std::string Printable(const std::string& text) {
     }
     return shown;
 }
+
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : Printable(text); }
 
 std::string PrinterLabel(const UsbDeviceRecord& device) {
     return OrDash(device.serial) + "/" + OrDash(device.busPort);
@@ -113,8 +113,9 @@ int ListPrinters(const std::vector<UsbDeviceRecord>& devices, DeviceFileApi& fil
 std::vector<UsbDeviceRecord> PrintersNamed(const std::vector<UsbDeviceRecord>& devices,
                                            const std::string& id) {
     std::vector<UsbDeviceRecord> named;
+    if (id.empty()) return named;
     for (const UsbDeviceRecord& device : devices) {
-        if (ModelOfDevice(device) == nullptr || id.empty()) continue;
+        if (ModelOfDevice(device) == nullptr) continue;
         if (device.serial == id || device.busPort == id || device.node == id) {
             named.push_back(device);
         }

@@ -143,7 +143,7 @@ int RunCli(int argc, char** argv, const CliContext& context) {
     if (command == "list") {
         const int status = List(commandArgc, commandArgv, *platform, context);
         // Ctrl-C no longer ends the program by itself once it is caught for the transfers.
-        const int signal = context.interruptSignal ? context.interruptSignal() : 0;
+        const int signal = context.CaughtSignal();
         return signal != 0 ? 128 + signal : status;
     }
     return Flash(commandArgc, commandArgv, *platform, context);
