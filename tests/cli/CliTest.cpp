@@ -112,6 +112,8 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
         {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
         {{"flash", "--sha256", digestOfZ, hostile}, 0, "done, 1 bytes", 10, 0},
         {{"flash", "--printer", "SN9", Image}, 1, "printer is known as SN9", 0, 0},
+        // A name of no model is told as the dialog tells it, before any other check.
+        {{"flash", "--all", "--sha256", Digest, "/img/0491.hex"}, 1, FlashTexts::BadFileName, 0, 0},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
         fake.Device("1-1").received.clear();
@@ -123,7 +125,7 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     std::ifstream file(historyPath);
     std::vector<Json> lines;
     for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
-    ASSERT_EQ(lines.size(), 10u);
+    ASSERT_EQ(lines.size(), 11u);
     EXPECT_THAT(std::string(lines[0]["time"]), testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}Z"));
     lines[0].erase("time");
     EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
