@@ -10,12 +10,6 @@
 
 namespace orlup {
 
-namespace {
-// The update command's size field is 32 bits wide, and a size query that answers 0xFFFFFFFF
-// has failed, so the largest image is one byte less.
-constexpr uint64_t LargestImage = 0xFFFFFFFEu;
-}  // namespace
-
 FlashUpdate::FlashUpdate(FlashUpdateHost& host, const FlashSystem& system)
     : host_(host), system_(system) {}
 
@@ -29,14 +23,18 @@ void FlashUpdate::OnUpdateFlash() {
     // over the open image and port.
     if (busy_) return;
     completed_ = false;
+    sizeKnown_ = commandSent_ = false;
+    claimedPrinter_.reset();
+    endText_.clear();
+    endCode_ = 0;
     imagePath_ = host_.TakeImagePath();
     if (imagePath_.empty()) {
-        host_.ShowMessage(FlashTexts::EmptyPath);
+        EndWith(FlashTexts::EmptyPath, 0);
         return;
     }
     const FirmwareModel* model = ModelForPath(imagePath_);
     if (model == nullptr) {
-        host_.ShowMessage(FlashTexts::BadFileName);
+        EndWith(FlashTexts::BadFileName, 0);
         return;
     }
     if (!OpenClaimedPort(*model)) return;
@@ -44,7 +42,7 @@ void FlashUpdate::OnUpdateFlash() {
     imageFile_ = system_.images.OpenImage(imagePath_);
     if (imageFile_ == InvalidFileHandle) {
         const uint32_t error = system_.images.LastError();
-        host_.ShowMessage(JoinText(FlashTexts::ImageOpenFailed, ErrorText(error)));
+        EndWith(JoinText(FlashTexts::ImageOpenFailed, ErrorText(error)), error);
         DestroyPortList();
         return;
     }
@@ -57,19 +55,22 @@ bool FlashUpdate::OpenClaimedPort(const FirmwareModel& model) {
     printersFound_ = portList_->Find(model.vendorId, model.productId);
     skipped_ = portList_->skipped();
     if (printersFound_ == 0) {
-        host_.ShowMessage(model.noneFoundText);
+        EndWith(model.noneFoundText, 0);
         DestroyPortList();
         return false;
     }
     if (printersFound_ > 1) {
-        host_.ShowMessage(FormatText(FlashTexts::MultiplePrinters, model.modelName));
+        EndWith(FormatText(FlashTexts::MultiplePrinters, model.modelName), 0);
         DestroyPortList();
         return false;
     }
     claimedPort_ = portList_->Claim(-1);
+    claimedPrinter_ = claimedPort_->device();
     if (!claimedPort_->Open()) {
+        const uint32_t error = claimedPort_->lastError();
         DestroyPortList();
-        host_.ShowMessage(FlashTexts::PortOpenFailed);
+        // The sentence names no cause, but a record of the attempt keeps it.
+        EndWith(FlashTexts::PortOpenFailed, error);
         return false;
     }
     return true;
@@ -81,33 +82,39 @@ bool FlashUpdate::StartTransfer() {
         // Taken before the close, which may set an error of its own.
         const uint32_t error = system_.images.LastError();
         CloseImage();
-        host_.ShowMessage(JoinText(FlashTexts::SizeFailed, ErrorText(error)));
+        EndWith(JoinText(FlashTexts::SizeFailed, ErrorText(error)), error);
         DestroyPortList();
         return false;
     }
     if (size > LargestImage) {
         CloseImage();
-        host_.ShowMessage(JoinText(FlashTexts::SizeFailed, ErrorText(ErrorCode::FileTooLarge)));
+        EndWith(JoinText(FlashTexts::SizeFailed, ErrorText(ErrorCode::FileTooLarge)),
+                ErrorCode::FileTooLarge);
         DestroyPortList();
         return false;
     }
     imageSize_ = static_cast<uint32_t>(size);
+    sizeKnown_ = true;
 
     // The timer comes before the command: once the printer has been told a size, it must get
     // every byte of it.
     timerId_ = host_.SetTimer(TimerId, TimerPeriodMs);
     if (timerId_ == 0) {
         host_.SetProgress(0);
-        host_.ShowMessage(FlashTexts::NoTimer);
+        EndWith(FlashTexts::NoTimer, 0);
         CloseImage();
         DestroyPortList();
         return false;
     }
     const UpdateCommand command = BuildUpdateCommand(imageSize_);
+    // Told a size as soon as the write begins: part of the command may arrive even if it fails.
+    commandSent_ = true;
+    bytesSent_ = 0;
     if (!claimedPort_->Write(command.data(), static_cast<uint32_t>(command.size()))) {
         host_.KillTimer(timerId_);
         CloseImage();
-        host_.ShowMessage(JoinText(FlashTexts::WriteFailed, claimedPort_->errorText()));
+        EndWith(JoinText(FlashTexts::WriteFailed, claimedPort_->errorText()),
+                claimedPort_->lastError());
         DestroyPortList();
         return false;
     }
@@ -117,7 +124,6 @@ bool FlashUpdate::StartTransfer() {
     host_.SetTimer(TimerId, TimerPeriodMs);
     busy_ = true;
     host_.SetProgress(0);
-    bytesSent_ = 0;
     return true;
 }
 
@@ -135,16 +141,19 @@ void FlashUpdate::SendNextPiece() {
     const uint32_t due = std::min(PieceSize, imageSize_ - bytesSent_);
     uint32_t count = 0;
     if (!system_.images.Read(imageFile_, piece_.data(), due, &count)) {
-        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(system_.images.LastError())));
+        const uint32_t error = system_.images.LastError();
+        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(error)), error);
         return;
     }
     // A file that shrank would otherwise leave the printer waiting for bytes forever.
     if (count == 0 && due > 0) {
-        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(ErrorCode::HandleEof)));
+        FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(ErrorCode::HandleEof)),
+                     ErrorCode::HandleEof);
         return;
     }
     if (!claimedPort_->Write(piece_.data(), count)) {
-        FailTransfer(JoinText(FlashTexts::WriteFailed, claimedPort_->errorText()));
+        FailTransfer(JoinText(FlashTexts::WriteFailed, claimedPort_->errorText()),
+                     claimedPort_->lastError());
         return;
     }
     bytesSent_ += count;
@@ -153,17 +162,39 @@ void FlashUpdate::SendNextPiece() {
         busy_ = false;
         completed_ = true;
         CloseImage();
+        endText_ = FlashTexts::Completion;
+        endCode_ = 0;
+        host_.AttemptEnded(outcome());
         host_.ShowCompletion(FlashTexts::Completion);
         DestroyPortList();
     }
 }
 
-void FlashUpdate::FailTransfer(const std::string& text) {
+void FlashUpdate::FailTransfer(const std::string& text, uint32_t code) {
     // Cleared first: ticks that the message box's own loop delivers must not send.
     busy_ = false;
-    host_.ShowMessage(text);
+    EndWith(text, code);
     CloseImage();
     DestroyPortList();
+}
+
+void FlashUpdate::EndWith(const std::string& text, uint32_t code) {
+    endText_ = text;
+    endCode_ = code;
+    host_.AttemptEnded(outcome());
+    host_.ShowMessage(text);
+}
+
+AttemptOutcome FlashUpdate::outcome() const {
+    AttemptOutcome outcome;
+    outcome.completed = completed_;
+    outcome.message = endText_;
+    outcome.errorCode = endCode_;
+    outcome.commandSent = commandSent_;
+    outcome.imageSize = sizeKnown_ ? imageSize_ : 0;
+    outcome.bytesSent = commandSent_ ? bytesSent_ : 0;
+    outcome.printer = claimedPrinter_;
+    return outcome;
 }
 
 uint32_t FlashUpdate::ProgressPosition() const {

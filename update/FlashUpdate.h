@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-
 #include <vector>
 
 #include "update/FirmwareModel.h"
@@ -15,6 +15,23 @@
 #include "usb/UsbDevices.h"
 
 namespace orlup {
+
+/// How an attempt ended, or stands: what a front end reports and records of it.
+struct AttemptOutcome {
+    bool completed = false;
+    /// The text the attempt ended with: the completion text, or the failure's message.
+    std::string message;
+    /// The system error code that message tells; 0 for a fixed sentence.
+    uint32_t errorCode = 0;
+    /// The printer was sent the update command: it was told a size and waits for its bytes.
+    bool commandSent = false;
+    /// The image's size once the attempt has read it, else 0.
+    uint32_t imageSize = 0;
+    /// Image bytes the printer took; 0 before the command went out.
+    uint32_t bytesSent = 0;
+    /// The printer the search settled on and claimed; empty when none was.
+    std::optional<UsbDeviceRecord> printer;
+};
 
 /// What the flash update needs of the window that hosts it. Every call comes on the one
 /// user-interface thread; ShowMessage may run a nested loop that delivers timer ticks.
@@ -35,6 +52,10 @@ public:
     virtual void KillTimer(uint32_t id) = 0;
     /// Enables or disables "Select File" and "&Update Flash" together.
     virtual void EnableButtons(bool enable) = 0;
+    /// Once for every attempt that ends on its own, just before its last message is shown, so
+    /// that a host can keep a record of it; an attempt cut short by the flash update's
+    /// destruction is not told.
+    virtual void AttemptEnded(const AttemptOutcome& /*outcome*/) {}
 };
 
 /// What the flash update reaches the system through.
@@ -49,6 +70,9 @@ public:
     static constexpr uint32_t TimerId = 1;
     static constexpr uint32_t TimerPeriodMs = 10;
     static constexpr uint32_t PieceSize = 1024;
+    /// The update command's size field is 32 bits wide, and a size query that answers
+    /// 0xFFFFFFFF has failed, so the largest image is one byte less.
+    static constexpr uint64_t LargestImage = 0xFFFFFFFEu;
 
     FlashUpdate(FlashUpdateHost& host, const FlashSystem& system);
     /// A transfer cut short (the dialog closed) closes its image and its port here.
@@ -70,6 +94,8 @@ public:
     int printersFound() const { return printersFound_; }
     /// Printers of the model that the last search left out because they could not be opened.
     const std::vector<SkippedPrinter>& skippedPrinters() const { return skipped_; }
+    /// The last attempt as it ended, or as it stands while it runs.
+    AttemptOutcome outcome() const;
     bool HasPortList() const { return portList_ != nullptr; }
     bool HasImageOpen() const { return imageFile_ != InvalidFileHandle; }
 
@@ -77,7 +103,9 @@ private:
     void SendNextPiece();
     bool OpenClaimedPort(const FirmwareModel& model);
     bool StartTransfer();
-    void FailTransfer(const std::string& text);
+    void FailTransfer(const std::string& text, uint32_t code);
+    /// The attempt's last message: the host hears how it ended, then sees the text.
+    void EndWith(const std::string& text, uint32_t code);
     void CloseImage();
     void DestroyPortList();
     uint32_t ProgressPosition() const;
@@ -96,6 +124,12 @@ private:
     PrinterPort* claimedPort_ = nullptr;
     int printersFound_ = 0;
     std::vector<SkippedPrinter> skipped_;
+    // What outcome() tells of the current attempt.
+    std::string endText_;
+    uint32_t endCode_ = 0;
+    bool sizeKnown_ = false;
+    bool commandSent_ = false;
+    std::optional<UsbDeviceRecord> claimedPrinter_;
     std::array<uint8_t, PieceSize> piece_{};
 };
 
