@@ -23,7 +23,7 @@ void FlashUpdate::OnUpdateFlash() {
     // over the open image and port.
     if (busy_) return;
     completed_ = false;
-    sizeKnown_ = commandSent_ = false;
+    sizeKnown_ = portOpened_ = commandSent_ = false;
     claimedPrinter_.reset();
     endText_.clear();
     endCode_ = 0;
@@ -73,6 +73,7 @@ bool FlashUpdate::OpenClaimedPort(const FirmwareModel& model) {
         EndWith(FlashTexts::PortOpenFailed, error);
         return false;
     }
+    portOpened_ = true;
     return true;
 }
 
@@ -190,6 +191,7 @@ AttemptOutcome FlashUpdate::outcome() const {
     outcome.completed = completed_;
     outcome.message = endText_;
     outcome.errorCode = endCode_;
+    outcome.portOpened = portOpened_;
     outcome.commandSent = commandSent_;
     outcome.imageSize = sizeKnown_ ? imageSize_ : 0;
     outcome.bytesSent = commandSent_ ? bytesSent_ : 0;

@@ -23,6 +23,8 @@ struct AttemptOutcome {
     std::string message;
     /// The system error code that message tells; 0 for a fixed sentence.
     uint32_t errorCode = 0;
+    /// The claimed printer was opened for the transfer.
+    bool portOpened = false;
     /// The printer was sent the update command: it was told a size and waits for its bytes.
     bool commandSent = false;
     /// The image's size once the attempt has read it, else 0.
@@ -128,6 +130,7 @@ private:
     std::string endText_;
     uint32_t endCode_ = 0;
     bool sizeKnown_ = false;
+    bool portOpened_ = false;
     bool commandSent_ = false;
     std::optional<UsbDeviceRecord> claimedPrinter_;
     std::array<uint8_t, PieceSize> piece_{};

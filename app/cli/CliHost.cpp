@@ -1,26 +1,21 @@
-// The command-line host of the flash update.
+// The command-line host of one flash update: a steady-clock timer loop on the calling thread.
 #include "CliHost.h"
 
-#include <ostream>
 #include <thread>
 #include <utility>
 
 namespace orlup {
 
-namespace {
-constexpr int BarWidth = 40;
-}
+CliHost::CliHost(std::string imagePath, Options options, Hooks hooks)
+    : imagePath_(std::move(imagePath)), options_(std::move(options)), hooks_(std::move(hooks)) {}
 
-CliHost::CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options)
-    : imagePath_(std::move(imagePath)), out_(out), err_(err), options_(std::move(options)) {}
-
-CliHost::Outcome CliHost::Flash(const FlashSystem& system) {
+CliHost::Result CliHost::Flash(const FlashSystem& system) {
     FlashUpdate update(*this, system);
     update_ = &update;
     update.OnUpdateFlash();
     RunTimer(update);
-    return Outcome{update.completed(), update.bytesSent(),     update.imageSize(),
-                   lastText_,          update.printersFound(), update.skippedPrinters()};
+    return Result{update.outcome(), update.busy(), update.printersFound(),
+                  update.skippedPrinters()};
 }
 
 void CliHost::RunTimer(FlashUpdate& update) {
@@ -30,6 +25,7 @@ void CliHost::RunTimer(FlashUpdate& update) {
     Clock::time_point next = Clock::now() + period_;
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
+        if (options_.gate != nullptr && options_.gate->Pass()) next = Clock::now();
         if (options_.interrupted && options_.interrupted()) return;
         update.OnTimer(timerId_);
         if (period_.count() > 0) {
@@ -38,47 +34,25 @@ void CliHost::RunTimer(FlashUpdate& update) {
     }
 }
 
-void CliHost::Emit(std::ostream& stream, const std::string& text) {
-    std::unique_lock<std::mutex> lock;
-    if (options_.outputLock != nullptr) lock = std::unique_lock<std::mutex>(*options_.outputLock);
-    if (std::exchange(barOpen_, false)) out_ << '\n';
-    if (!options_.label.empty()) stream << options_.label << ": ";
-    stream << text << std::flush;
-}
-
 void CliHost::ShowMessage(const std::string& text) {
-    lastText_ = text;
-    Emit(err_, text + "\n");
+    if (hooks_.message) hooks_.message(text);
 }
 
 void CliHost::ShowCompletion(const std::string& text) {
-    lastText_ = text;
-    if (options_.label.empty()) Emit(out_, text + "\n");
+    if (hooks_.completion) hooks_.completion(text);
 }
 
 // Worked out from the bytes, not from the dialog's position, which passes 100 on small images.
 void CliHost::SetProgress(uint32_t) {
-    const uint64_t sent = update_->bytesSent();
-    const uint64_t size = update_->imageSize();
-    const int percent = static_cast<int>(size == 0 ? 100 : sent * 100 / size);
-    const bool bar = options_.terminal && options_.label.empty();
-    const int shown = bar ? percent : percent / 10;
-    if (shown == shown_) return;
-    shown_ = shown;
-    const std::string counts = std::to_string(percent) + "% " + std::to_string(sent) + "/" +
-                               std::to_string(size) + " bytes";
-    if (!bar) {
-        Emit(out_, counts + "\n");
-        return;
-    }
-    // Only a lone transfer draws a bar, so no other thread writes meanwhile.
-    const int filled = percent * BarWidth / 100;
-    out_ << "\r[" << std::string(filled, '#') << std::string(BarWidth - filled, '.') << "] "
-         << counts << std::flush;
-    barOpen_ = true;
+    if (hooks_.progress) hooks_.progress(update_->bytesSent(), update_->imageSize());
 }
 
 uint32_t CliHost::SetTimer(uint32_t id, uint32_t periodMs) {
+    // The first start comes just before the command, once the printer is claimed and open.
+    if (!std::exchange(started_, true) && hooks_.started) {
+        const AttemptOutcome now = update_->outcome();
+        if (now.printer) hooks_.started(*now.printer);
+    }
     timerId_ = id;
     timerRunning_ = true;
     period_ = options_.period.value_or(std::chrono::milliseconds(periodMs));

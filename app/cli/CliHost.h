@@ -1,47 +1,52 @@
-// The command-line host of the flash update: a steady-clock timer loop and text output.
+// The command-line host of one flash update: a steady-clock timer loop on the calling thread.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "TransferGate.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {
 
 class CliHost : public FlashUpdateHost {
 public:
+    /// What the attempt tells as it goes; each may be empty.
+    struct Hooks {
+        /// The printer was claimed and its update command is about to go out.
+        std::function<void(const UsbDeviceRecord& printer)> started;
+        /// After the command and after every piece.
+        std::function<void(uint32_t sent, uint32_t size)> progress;
+        /// The flash update's own texts: its failures, and the completion text.
+        std::function<void(const std::string& text)> message;
+        std::function<void(const std::string& text)> completion;
+    };
     struct Options {
-        bool terminal = false;  // draw a bar instead of a line every 10 %
         /// Unset: the period the flash update asks for. Benchmarks and tests set their own.
         std::optional<std::chrono::microseconds> period;
-        /// Set when several transfers share the output: it starts each of their lines, no bar is
-        /// drawn and the completion text is left to the caller, who shows it once.
-        std::string label;
-        std::mutex* outputLock = nullptr;
         /// True once the program was asked to stop: no further tick is delivered.
         std::function<bool()> interrupted;
+        /// Every tick passes it first, so that the program can stop between pieces.
+        TransferGate* gate = nullptr;
     };
 
     /// How one attempt ended.
-    struct Outcome {
-        bool completed = false;
-        uint32_t bytesSent = 0;
-        uint32_t imageSize = 0;
-        std::string message;  // the last text shown; the completion text after success
+    struct Result {
+        AttemptOutcome outcome;
+        /// The interruption ended the transfer between two pieces; the outcome is as it stood.
+        bool cutShort = false;
         int printersFound = 0;
         std::vector<SkippedPrinter> skipped;
     };
 
-    CliHost(std::string imagePath, std::ostream& out, std::ostream& err, Options options);
+    CliHost(std::string imagePath, Options options, Hooks hooks);
 
     /// Runs one attempt to its end.
-    Outcome Flash(const FlashSystem& system);
+    Result Flash(const FlashSystem& system);
 
     std::string TakeImagePath() override { return imagePath_; }
     void ShowMessage(const std::string& text) override;
@@ -53,19 +58,15 @@ public:
 
 private:
     void RunTimer(FlashUpdate& update);
-    void Emit(std::ostream& stream, const std::string& text);
 
     std::string imagePath_;
-    std::ostream& out_;
-    std::ostream& err_;
     Options options_;
+    Hooks hooks_;
     const FlashUpdate* update_ = nullptr;  // the attempt that Flash runs
-    std::string lastText_;
     bool timerRunning_ = false;
+    bool started_ = false;
     uint32_t timerId_ = 0;
     std::chrono::microseconds period_{0};
-    int shown_ = -1;  // the percentage, or the tenth of it, last shown
-    bool barOpen_ = false;
 };
 
 }  // namespace orlup

@@ -1,50 +1,22 @@
 // "orlup-cli flash": one printer as the dialog finds it, one named printer, or all of a model.
 #include "FlashCommand.h"
 
-#include <algorithm>
-#include <ctime>
-#include <mutex>
+#include <map>
 #include <ostream>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <utility>
 
-#include "CliHost.h"
-#include "History.h"
-#include "ImageDigest.h"
+#include "ExitStatus.h"
+#include "FlashSession.h"
 #include "PrinterListing.h"
-#include "text/ErrorText.h"
-#include "text/MessageText.h"
 #include "update/FlashTexts.h"
 
 namespace orlup {
 
 namespace {
 
-/// The devices one attempt searches: the ones given, or what the source lists when the
-/// search runs; either way the ones it saw are kept.
-class AttemptDevices : public UsbDeviceSource {
-public:
-    explicit AttemptDevices(UsbDeviceSource* source, std::vector<UsbDeviceRecord> fixed = {})
-        : source_(source), listed_(std::move(fixed)) {}
-    std::vector<UsbDeviceRecord> ListUsbDevices() override {
-        if (source_ != nullptr) listed_ = source_->ListUsbDevices();
-        return listed_;
-    }
-    const std::vector<UsbDeviceRecord>& listed() const { return listed_; }
+constexpr int BarWidth = 40;
 
-private:
-    UsbDeviceSource* source_;
-    std::vector<UsbDeviceRecord> listed_;
-};
-
-struct PrinterResult {
-    UsbDeviceRecord printer;
-    bool known = false;  // the search settled on this printer
-    CliHost::Outcome outcome;
-};
-
-// Nothing when no printer was left out.
+// The line about printers of the model that could not be opened; nothing when there are none.
 void TellSkipped(std::ostream& err, const FirmwareModel& model,
                  const std::vector<SkippedPrinter>& skipped) {
     if (skipped.empty()) return;
@@ -60,212 +32,231 @@ void TellSkipped(std::ostream& err, const FirmwareModel& model,
         << '\n';
 }
 
-class FlashCommand {
-public:
-    FlashCommand(const FlashRequest& request, CliPlatform& platform, const CliContext& context)
-        : request_(request),
-          platform_(platform),
-          context_(context),
-          model_(ModelForPath(request.image)),
-          history_(context.historyPath, context.err),
-          started_(UtcTimestamp(std::time(nullptr))) {}
+/// Which printers to flash, or why none may be now.
+struct Choice {
+    bool ready = false;
+    std::vector<UsbDeviceRecord> targets;  // empty when ready: the search finds the printer
+    std::string refusal;
+    int status = 0;
+    bool waitable = false;  // a printer plugged in later may change the answer
+    std::vector<SkippedPrinter> skipped;
+};
 
-    int Run() {
-        // The flash update tells an empty path or a wrong file name in its own words, before it
-        // looks at any printer.
-        if (model_ == nullptr) return Finish({RunOne(nullptr)});
-        facts_ = platform_.TakeImage(request_.image);
-        if (!request_.sha256.empty() && !CheckDigest()) return 1;
-        if (request_.all) return RunAll();
-        if (request_.printerId.empty()) {
-            return Finish({RunOne(nullptr)});
+/// Progress, messages and the completion text of flash's transfers: a bar for a lone transfer
+/// on a terminal, else a line at every tenth, each labelled with its printer when several run.
+class FlashText : public TransferView {
+public:
+    FlashText(FlashSession& session, bool labelled)
+        : session_(session),
+          labelled_(labelled),
+          bar_(session.context().terminal && !labelled && !session.json()) {}
+
+    void Progress(Transfer& transfer, uint32_t sent, uint32_t size) override {
+        if (session_.json()) return;
+        const int percent = static_cast<int>(size == 0 ? 100 : uint64_t{sent} * 100 / size);
+        const std::lock_guard<std::mutex> lock(session_.outputLock());
+        // Kept one above the percent or tenth, so that nothing shown yet reads as 0.
+        const int next = (bar_ ? percent : percent / 10) + 1;
+        if (std::exchange(shown_[&transfer], next) == next) return;
+        const std::string counts = std::to_string(percent) + "% " + std::to_string(sent) + "/" +
+                                   std::to_string(size) + " bytes";
+        std::ostream& out = session_.human();
+        if (!bar_) {
+            out << Label(transfer) << counts << std::endl;
+            return;
         }
-        UsbDeviceRecord printer;
-        if (!FindNamedPrinter(&printer)) return 1;
-        return Finish({RunOne(&printer)});
+        const int filled = percent * BarWidth / 100;
+        out << "\r[" << std::string(filled, '#') << std::string(BarWidth - filled, '.') << "] "
+            << counts << std::flush;
+        barOpen_ = true;
+    }
+    void Message(Transfer& transfer, const std::string& text) override {
+        Line(session_.context().err, transfer, text);
+    }
+    // Several transfers share one completion text, told once at the end.
+    void Completion(Transfer& transfer, const std::string& text) override {
+        if (!labelled_) Line(session_.human(), transfer, text);
+    }
+    /// A line of its own, after the bar if one is drawn.
+    void Line(std::ostream& stream, Transfer& transfer, const std::string& text) {
+        const std::lock_guard<std::mutex> lock(session_.outputLock());
+        if (std::exchange(barOpen_, false)) session_.human() << '\n';
+        stream << Label(transfer) << text << std::endl;
     }
 
 private:
-    // The image is read once, and every transfer then sends exactly what was read and hashed.
-    bool CheckDigest() {
-        if (facts_.error != 0) {
-            return Refuse(JoinText(FlashTexts::ImageOpenFailed, ErrorText(facts_.error)));
-        }
-        if (facts_.sha256 == request_.sha256) return true;
-        return Refuse("orlup-cli: the image's SHA-256 is " + facts_.sha256 + ", not the " +
-                      request_.sha256 + " given; nothing was sent");
+    std::string Label(const Transfer& transfer) const {
+        return labelled_ ? PrinterLabel(transfer.printer) + ": " : "";
     }
 
-    bool FindNamedPrinter(UsbDeviceRecord* printer) {
+    FlashSession& session_;
+    bool labelled_;
+    bool bar_;
+    bool barOpen_ = false;
+    std::map<const Transfer*, int> shown_;
+};
+
+class FlashCommand {
+public:
+    FlashCommand(const FlashRequest& request, CliPlatform& platform, const CliContext& context)
+        : request_(request), session_(request.image, request.json, platform, context) {}
+
+    int Run() {
+        if (const int status = session_.TakeImage(request_.sha256); status != 0) return status;
+        watch_ = session_.platform().WatchDevices(request_.wait.has_value());
+        Choice choice;
+        choice.ready = true;
+        // Without a choice of its own, flash searches as the dialog does, in the flash update.
+        if (request_.wait || request_.all || !request_.printerId.empty()) {
+            const int status = ChooseOrWait(&choice);
+            if (status >= 0) return status;
+        }
+        FlashText view(session_, request_.all);
+        if (choice.targets.empty()) session_.Start(nullptr, view, *watch_);
+        for (const UsbDeviceRecord& printer : choice.targets) {
+            session_.Start(&printer, view, *watch_);
+        }
+        session_.WaitForTransfers(*watch_);
+        return Finish(choice.skipped);
+    }
+
+private:
+    // -1 once there is a choice, else the exit status of the refusal.
+    int ChooseOrWait(Choice* choice) {
+        using Clock = std::chrono::steady_clock;
+        const bool forever = request_.wait && request_.wait->count() < 0;
+        const Clock::time_point deadline =
+            Clock::now() + (request_.wait && !forever ? *request_.wait : std::chrono::seconds(0));
+        for (;;) {
+            *choice = Choose();
+            if (choice->ready) return -1;
+            if (!request_.wait || !choice->waitable) return Refuse(*choice);
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - Clock::now());
+            if (!forever && left.count() <= 0) return Refuse(*choice);
+            const UsbDeviceWatch::Event event =
+                watch_->Wait(forever ? std::chrono::milliseconds(-1) : left);
+            if (const int signal = session_.CaughtSignal(); signal != 0) {
+                return session_.Refuse(
+                    "orlup-cli: interrupted while waiting for a printer; nothing was sent",
+                    ExitStatus::Interrupted(signal));
+            }
+            if (event == UsbDeviceWatch::Event::Woken) session_.TakeStop();
+        }
+    }
+
+    Choice Choose() {
+        const std::vector<UsbDeviceRecord> devices = session_.platform().Devices().ListUsbDevices();
+        if (!request_.printerId.empty()) return ChooseNamed(devices);
+        const FirmwareModel& model = *session_.model();
+        Choice choice;
+        for (const UsbDeviceRecord& device : devices) {
+            if (ModelOfDevice(device) != &model) continue;
+            const uint32_t error = session_.TestOpen(device);
+            if (error == 0) {
+                choice.targets.push_back(device);
+            } else {
+                choice.skipped.push_back(SkippedPrinter{device, error});
+            }
+        }
+        choice.ready = !choice.targets.empty();
+        if (!request_.all) choice.targets.clear();
+        choice.refusal = model.noneFoundText;
+        choice.status =
+            choice.skipped.empty() ? ExitStatus::NoPrinter : ExitStatus::NoUsablePrinter;
+        choice.waitable = true;
+        return choice;
+    }
+
+    Choice ChooseNamed(const std::vector<UsbDeviceRecord>& devices) {
         const std::string id = Printable(request_.printerId);
-        const std::vector<UsbDeviceRecord> named =
-            PrintersNamed(platform_.Devices().ListUsbDevices(), request_.printerId);
+        const std::vector<UsbDeviceRecord> named = PrintersNamed(devices, request_.printerId);
+        Choice choice;
+        choice.status = ExitStatus::NoUsablePrinter;
         if (named.empty()) {
-            return Refuse("orlup-cli: no Ilvaran or Ilvaran-II printer is known as " + id +
-                          " (orlup-cli list shows them)");
+            choice.refusal = "orlup-cli: no Ilvaran or Ilvaran-II printer is known as " + id +
+                             " (orlup-cli list shows them)";
+            choice.status = ExitStatus::NoPrinter;
+            choice.waitable = true;
+            return choice;
         }
         if (named.size() > 1) {
-            return Refuse("orlup-cli: " + id + " names " + std::to_string(named.size()) +
-                          " printers; name one by its bus-port");
+            choice.refusal = "orlup-cli: " + id + " names " + std::to_string(named.size()) +
+                             " printers; name one by its bus-port";
+            return choice;
         }
         const FirmwareModel* model = ModelOfDevice(named.front());
-        if (model != model_) {
-            return Refuse("orlup-cli: printer " + id + " is an " + model->modelName +
-                          ", the image is for an " + model_->modelName);
+        if (model != session_.model()) {
+            choice.refusal = "orlup-cli: printer " + id + " is an " + model->modelName +
+                             ", the image is for an " + session_.model()->modelName;
+            return choice;
         }
-        const uint32_t error = TestOpen(named.front());
-        if (error != 0) {
-            return Refuse("orlup-cli: printer " + id +
-                          " cannot be opened: " + OpenFailureReason(error));
+        if (const uint32_t error = session_.TestOpen(named.front()); error != 0) {
+            choice.refusal =
+                "orlup-cli: printer " + id + " cannot be opened: " + OpenFailureReason(error);
+            choice.waitable = true;
+            return choice;
         }
-        *printer = named.front();
-        return true;
+        choice.ready = true;
+        choice.targets = named;
+        return choice;
     }
 
-    uint32_t TestOpen(const UsbDeviceRecord& printer) {
-        const std::shared_ptr<DeviceFileApi> ports = platform_.MakePorts();
-        const FileHandle handle = ports->OpenDevice(printer);
-        if (handle == InvalidFileHandle) return ports->LastError();
-        ports->Close(handle);
-        return 0;
-    }
-
-    // Every free printer of the model, each in a thread of its own with its own flash update
-    // and platform objects; a busy one is left out, as the search leaves it out.
-    int RunAll() {
-        std::vector<UsbDeviceRecord> free;
-        std::vector<SkippedPrinter> skipped;
-        for (const UsbDeviceRecord& device : platform_.Devices().ListUsbDevices()) {
-            if (ModelOfDevice(device) != model_) continue;
-            const uint32_t error = TestOpen(device);
-            if (error == 0) {
-                free.push_back(device);
-            } else {
-                skipped.push_back(SkippedPrinter{device, error});
-            }
-        }
-        if (free.empty()) {
-            Refuse(model_->noneFoundText);
-            TellSkipped(context_.err, *model_, skipped);
-            return 1;
-        }
-        std::vector<PrinterResult> results(free.size());
-        std::vector<std::thread> threads;
-        for (std::size_t i = 0; i < free.size(); ++i) {
-            try {
-                threads.emplace_back([this, &results, &free, i] { results[i] = RunOne(&free[i]); });
-            } catch (const std::system_error&) {
-                // Each transfer's thread is its timer.
-                results[i] = PrinterResult{free[i], true, {}};
-                results[i].outcome.message = FlashTexts::NoTimer;
-            }
-        }
-        for (std::thread& thread : threads) thread.join();
-        const int status = Finish(results);
-        TellSkipped(context_.err, *model_, skipped);
+    int Refuse(const Choice& choice) {
+        const int status = session_.Refuse(choice.refusal, choice.status);
+        TellSkipped(session_.context().err, *session_.model(), choice.skipped);
         return status;
     }
 
-    // One attempt over the named printer alone, or over every device as the dialog searches.
-    PrinterResult RunOne(const UsbDeviceRecord* named) {
-        AttemptDevices devices = named != nullptr ? AttemptDevices(nullptr, {*named})
-                                                  : AttemptDevices(&platform_.Devices());
-        const std::shared_ptr<DeviceFileApi> ports = platform_.MakePorts();
-        const std::shared_ptr<ImageFileApi> images = platform_.MakeImages();
-        CliHost::Options options;
-        options.terminal = context_.terminal;
-        options.period = context_.period;
-        if (request_.all && named != nullptr) options.label = PrinterLabel(*named);
-        options.outputLock = &outputLock_;
-        if (context_.interruptSignal) {
-            options.interrupted = [this] { return context_.CaughtSignal() != 0; };
-        }
-        CliHost host(request_.image, context_.out, context_.err, options);
-        PrinterResult result;
-        result.outcome = host.Flash(FlashSystem{devices, *ports, *images});
-        if (!request_.all) TellSkipped(context_.err, *model_, result.outcome.skipped);
-        if (named != nullptr) return PrinterResult{*named, true, result.outcome};
-        // The printer searched is the one of the model that the search did not leave out; the
-        // search lists nothing for an image of no model.
-        std::vector<UsbDeviceRecord> found;
-        for (const UsbDeviceRecord& device : devices.listed()) {
-            const bool left = std::any_of(
-                result.outcome.skipped.begin(), result.outcome.skipped.end(),
-                [&](const SkippedPrinter& s) { return s.device.devicePath == device.devicePath; });
-            if (ModelOfDevice(device) == model_ && !left) found.push_back(device);
-        }
-        result.known = found.size() == 1 && result.outcome.printersFound == 1;
-        if (result.known) result.printer = found.front();
-        return result;
-    }
-
-    // The summary, the completion text once, the history; and the exit status.
-    int Finish(const std::vector<PrinterResult>& results) {
-        bool allDone = true;
+    // The summary, the completion text once, the interruption lines; and the exit status.
+    int Finish(const std::vector<SkippedPrinter>& skipped) {
+        std::ostream& out = session_.human();
+        std::ostream& err = session_.context().err;
+        const int signal = session_.CaughtSignal();
         bool anyDone = false;
-        for (const PrinterResult& result : results) {
-            const CliHost::Outcome& outcome = result.outcome;
-            allDone = allDone && outcome.completed;
+        bool allDone = true;
+        bool interrupted = false;
+        for (const std::shared_ptr<Transfer>& transfer : session_.transfers()) {
+            const AttemptOutcome& outcome = transfer->result.outcome;
             anyDone = anyDone || outcome.completed;
-            Record(result);
-            if (!result.known) continue;
-            context_.out << PrinterLabel(result.printer) << ": "
-                         << (outcome.completed
-                                 ? "done, " + std::to_string(outcome.bytesSent) +
-                                       " bytes, sha256 " + facts_.sha256
-                                 : "failed after " + std::to_string(outcome.bytesSent) + " of " +
-                                       std::to_string(outcome.imageSize) + " bytes - " +
-                                       (outcome.message.empty() ? "interrupted"
-                                                                : outcome.message))
-                         << '\n';
+            allDone = allDone && outcome.completed;
+            interrupted = interrupted || transfer->status == ExitStatus::Interrupted(signal);
+            if (!request_.all) TellSkipped(err, *session_.model(), transfer->result.skipped);
+            if (transfer->known) out << PrinterLabel(transfer->printer) << ": " << Summary(*transfer) << '\n';
         }
-        if (anyDone && request_.all) context_.out << FlashTexts::Completion << '\n';
-        context_.out << std::flush;
-        const int signal = context_.CaughtSignal();
-        if (signal != 0) {
-            for (const PrinterResult& result : results) {
-                if (result.outcome.completed || !result.known) continue;
-                if (request_.all) context_.err << PrinterLabel(result.printer) << ": ";
-                context_.err << "Transfer interrupted after " << result.outcome.bytesSent << " of "
-                             << result.outcome.imageSize
-                             << " bytes. Re-power the printer with the rotary switch at position "
-                                "4 and flash again.\n";
-            }
-            return 128 + signal;
+        if (anyDone && request_.all) out << FlashTexts::Completion << '\n';
+        out << std::flush;
+        TellSkipped(err, *session_.model(), skipped);
+        for (const std::shared_ptr<Transfer>& transfer : session_.transfers()) {
+            if (signal == 0 || transfer->status != ExitStatus::Interrupted(signal)) continue;
+            if (request_.all) err << PrinterLabel(transfer->printer) << ": ";
+            const AttemptOutcome& outcome = transfer->result.outcome;
+            err << "Transfer interrupted after " << outcome.bytesSent << " of "
+                << outcome.imageSize
+                << " bytes. Re-power the printer with the rotary switch at position 4 and flash "
+                   "again.\n";
         }
-        return allDone ? 0 : 1;
+        if (interrupted) return ExitStatus::Interrupted(signal);
+        if (!request_.all) return session_.transfers().front()->status;
+        return allDone ? ExitStatus::Done : ExitStatus::TransferFailed;
     }
 
-    bool Refuse(const std::string& line) {
-        context_.err << line << '\n';
-        PrinterResult result;
-        result.outcome.message = line;
-        Record(result);
-        return false;
-    }
-
-    void Record(const PrinterResult& result) {
-        HistoryEntry entry;
-        entry.time = started_;
-        entry.model = model_ != nullptr ? model_->modelName : "";
-        entry.serial = result.printer.serial;
-        entry.busPort = result.printer.busPort;
-        entry.image = request_.image;
-        entry.size = facts_.size;
-        entry.sha256 = facts_.sha256;
-        entry.bytesSent = result.outcome.bytesSent;
-        entry.result = result.outcome.completed ? "done" : result.outcome.message;
-        history_.Append(entry);
+    std::string Summary(const Transfer& transfer) const {
+        const AttemptOutcome& outcome = transfer.result.outcome;
+        if (outcome.completed) {
+            return "done, " + std::to_string(outcome.bytesSent) + " bytes, sha256 " +
+                   session_.facts().sha256;
+        }
+        const std::string why = transfer.result.cutShort ? "interrupted" : outcome.message;
+        if (!outcome.commandSent) return "failed before sending - " + why;
+        return "failed after " + std::to_string(outcome.bytesSent) + " of " +
+               std::to_string(outcome.imageSize) + " bytes - " + why;
     }
 
     const FlashRequest& request_;
-    CliPlatform& platform_;
-    const CliContext& context_;
-    const FirmwareModel* model_;
-    HistoryFile history_;
-    std::string started_;
-    ImageFacts facts_;
-    std::mutex outputLock_;
+    // Before the session, whose transfers wake it until the session is gone.
+    std::unique_ptr<UsbDeviceWatch> watch_;
+    FlashSession session_;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // "orlup-cli flash": one printer as the dialog finds it, one named printer, or all of a model.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "CliPlatform.h"
@@ -12,9 +14,12 @@ struct FlashRequest {
     std::string printerId;  // --printer
     bool all = false;       // --all
     std::string sha256;     // --sha256 in lowercase, or empty
+    /// --wait: how long to wait for a printer to be plugged in; a negative time waits forever.
+    std::optional<std::chrono::seconds> wait;
+    bool json = false;  // --json
 };
 
-/// Returns the exit status: 0 when every printer flashed took the whole image.
+/// Returns the exit status (ExitStatus.h).
 int RunFlash(const FlashRequest& request, CliPlatform& platform, const CliContext& context);
 
 }  // namespace orlup

@@ -20,26 +20,6 @@ void PrintRow(std::ostream& out, const std::string& model, const std::string& se
 
 }  // namespace
 
-// A USB string is whatever its device's maker chose, escape sequences included; C1 controls
-// are caught in their UTF-8 form too.
-std::string Printable(const std::string& text) {
-    std::string shown;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const auto next = static_cast<unsigned char>(text[i + 1]);  // the terminator at the end
-        const bool c1 = byte == 0xC2 && next >= 0x80 && next < 0xA0;
-        if (byte < 0x20 || byte == 0x7F || c1) {
-            shown += '?';
-            i += c1 ? 1 : 0;
-        } else {
-            shown += text[i];
-        }
-    }
-    return shown;
-}
-
-std::string OrDash(const std::string& text) { return text.empty() ? "-" : Printable(text); }
-
 std::string PrinterLabel(const UsbDeviceRecord& device) {
     return OrDash(device.serial) + "/" + OrDash(device.busPort);
 }

@@ -6,17 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "text/PrintableText.h"
 #include "update/FirmwareModel.h"
 #include "usb/DeviceFileApi.h"
 #include "usb/UsbDevices.h"
 
 namespace orlup {
-
-/// Text from a device or a file made safe for a terminal: control characters become '?'.
-std::string Printable(const std::string& text);
-
-/// The text made printable, or "-" for an empty one, as the tables show a missing value.
-std::string OrDash(const std::string& text);
 
 /// "serial/bus-port" as list shows them, printable.
 std::string PrinterLabel(const UsbDeviceRecord& device);

@@ -5,8 +5,8 @@
 
 namespace orlup {
 
-/// Parses the command line with getopt_long, runs the command and returns the exit status:
-/// 0 success, 1 failure, 2 a bad command line, 3 no printer to list.
+/// Parses the command line with getopt_long, runs the command and returns the exit status
+/// (ExitStatus.h).
 int RunCli(int argc, char** argv, const CliContext& context);
 
 }  // namespace orlup

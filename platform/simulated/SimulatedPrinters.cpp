@@ -14,11 +14,11 @@ namespace {
 // Faster than the one piece per 10 ms that it is sent, as a real printer is.
 constexpr uint64_t BytesPerSecond = 1024 * 1024;
 
-UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number) {
+UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number, std::string serial) {
     UsbDeviceRecord record;
     record.vendorId = model.vendorId;
     record.productId = model.productId;
-    record.serial = std::string("SIM-") + model.fileNameTag;
+    record.serial = std::move(serial);
     record.busPort = "sim-" + std::to_string(number);
     // Unique, as real nodes are, so that any of the three names a printer.
     record.node = "sim-lp" + std::to_string(number);
@@ -59,9 +59,49 @@ SimulatedPrinters::SimulatedPrinters(Trouble trouble, std::chrono::milliseconds 
     int number = 0;
     for (const FirmwareModel& model : FirmwareModels) {
         Printer printer;
-        printer.record = SimulatedRecord(model, ++number);
+        printer.record = SimulatedRecord(model, ++number, std::string("SIM-") + model.fileNameTag);
         printers_.push_back(printer);
     }
+}
+
+UsbDeviceRecord SimulatedPrinters::Plug(const FirmwareModel& model) {
+    UsbDeviceRecord record;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const int number = static_cast<int>(printers_.size()) + 1;
+        Printer printer;
+        printer.record = SimulatedRecord(
+            model, number, std::string("SIM-") + model.fileNameTag + "-" + std::to_string(number));
+        printers_.push_back(printer);
+        record = printer.record;
+    }
+    Changed();
+    return record;
+}
+
+void SimulatedPrinters::Unplug(const std::string& serial) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (Printer& printer : printers_) {
+            if (printer.record.serial == serial) printer.present = false;
+        }
+    }
+    Changed();
+}
+
+void SimulatedPrinters::SetChangeListener(std::function<void()> listener) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+// Outside the lock: the listener may well list the printers at once.
+void SimulatedPrinters::Changed() {
+    std::function<void()> listener;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        listener = listener_;
+    }
+    if (listener) listener();
 }
 
 std::vector<UsbDeviceRecord> SimulatedPrinters::ListUsbDevices() {
@@ -85,6 +125,7 @@ FileHandle SimulatedPrinters::OpenDevice(const UsbDeviceRecord& device) {
     printer->open = true;
     printer->command.clear();
     printer->announced = printer->received = 0;
+    printer->commandAt.reset();
     return static_cast<FileHandle>(printer - printers_.begin() + 1);
 }
 
@@ -98,6 +139,8 @@ bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t cou
     const bool halfWay = printer.announced > 0 && printer.received * 2 >= printer.announced;
     if (halfWay && trouble_ == Trouble::Unplug) {
         printer.present = false;
+        lock.unlock();
+        Changed();
         return Fail(ErrorCode::DeviceNotConnected);
     }
     if (halfWay && trouble_ == Trouble::Stall) {
@@ -117,6 +160,7 @@ bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t cou
 // printer left half flashed.
 uint32_t SimulatedPrinters::Take(Printer& printer, const uint8_t* bytes, uint32_t count) {
     uint32_t used = 0;
+    const bool commandDue = printer.command.size() < UpdateCommandSize;
     while (printer.command.size() < UpdateCommandSize && used < count) {
         printer.command.push_back(bytes[used++]);
     }
@@ -124,6 +168,7 @@ uint32_t SimulatedPrinters::Take(Printer& printer, const uint8_t* bytes, uint32_
     if (!IsUpdateCommand(printer.command)) return ErrorCode::WriteFault;
     printer.announced = AnnouncedSize(printer.command);
     if (printer.received + (count - used) > printer.announced) return ErrorCode::WriteFault;
+    if (commandDue) printer.commandAt = std::chrono::steady_clock::now();
     printer.received += count - used;
     return ErrorCode::Success;
 }
@@ -144,12 +189,24 @@ SimulatedPrinters::Printer* SimulatedPrinters::OpenPrinter(FileHandle handle) {
 
 uint32_t SimulatedPrinters::LastError() const { return lastError_; }
 
+const SimulatedPrinters::Printer* SimulatedPrinters::Find(const std::string& serial) const {
+    for (const Printer& printer : printers_) {
+        if (printer.record.serial == serial) return &printer;
+    }
+    return nullptr;
+}
+
 uint64_t SimulatedPrinters::Received(const std::string& serial) const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    for (const Printer& printer : printers_) {
-        if (printer.record.serial == serial) return printer.received;
-    }
-    return 0;
+    const Printer* printer = Find(serial);
+    return printer != nullptr ? printer->received : 0;
+}
+
+std::optional<std::chrono::steady_clock::time_point> SimulatedPrinters::CommandTime(
+    const std::string& serial) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const Printer* printer = Find(serial);
+    return printer != nullptr ? printer->commandAt : std::nullopt;
 }
 
 bool SimulatedPrinters::Fail(uint32_t code) {

@@ -4,10 +4,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "update/FirmwareModel.h"
 #include "usb/DeviceFileApi.h"
 #include "usb/UsbDevices.h"
 
@@ -26,6 +29,14 @@ public:
     explicit SimulatedPrinters(Trouble trouble = Trouble::None,
                                std::chrono::milliseconds writeTimeout = std::chrono::seconds(10));
 
+    /// Plugs in one more printer of the model, whose serial is SIM-<tag>-<number>, and tells the
+    /// listener; returns its record.
+    UsbDeviceRecord Plug(const FirmwareModel& model);
+    /// Pulls the printer with that serial out, as a cable would be, and tells the listener.
+    void Unplug(const std::string& serial);
+    /// Told of every printer plugged in or pulled out, the trouble's own included; empty for none.
+    void SetChangeListener(std::function<void()> listener);
+
     std::vector<UsbDeviceRecord> ListUsbDevices() override;
     FileHandle OpenDevice(const UsbDeviceRecord& device) override;
     /// Takes the update command and then at most the bytes it announced, at the printer's own
@@ -36,6 +47,8 @@ public:
 
     /// Image bytes the printer with that serial took since its last command.
     uint64_t Received(const std::string& serial) const;
+    /// When the printer with that serial last took a whole update command.
+    std::optional<std::chrono::steady_clock::time_point> CommandTime(const std::string& serial) const;
 
 private:
     struct Printer {
@@ -45,17 +58,21 @@ private:
         std::vector<uint8_t> command;
         uint64_t announced = 0;
         uint64_t received = 0;
+        std::optional<std::chrono::steady_clock::time_point> commandAt;
     };
 
     bool Fail(uint32_t code);
     /// The open printer behind a handle; null for any other handle. Needs the lock.
     Printer* OpenPrinter(FileHandle handle);
     uint32_t Take(Printer& printer, const uint8_t* bytes, uint32_t count);
+    const Printer* Find(const std::string& serial) const;
+    void Changed();
 
     Trouble trouble_;
     std::chrono::milliseconds writeTimeout_;
     mutable std::mutex mutex_;
     std::vector<Printer> printers_;
+    std::function<void()> listener_;
     static thread_local uint32_t lastError_;
 };
 

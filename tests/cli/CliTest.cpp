@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <condition_variable>
 #include <csignal>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -30,17 +33,73 @@ const std::string Image = "/img/0493.hex";
 const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
 const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
 const std::string Completion = FlashTexts::Completion;
+const std::string Interrupted =
+    "Transfer interrupted after 1024 of 2500 bytes. Re-power the printer with the rotary switch "
+    "at position 4 and flash again.\n";
+
+/// Word of devices as a script tells it: each step runs at a wait once that many transfers
+/// have ended, and the wait then says the devices changed.
+class ScriptedWatch : public UsbDeviceWatch {
+public:
+    struct Step {
+        int afterEnded;
+        std::function<void()> change;
+    };
+    explicit ScriptedWatch(std::deque<Step> script) : script_(std::move(script)) {}
+
+    Event Wait(std::chrono::milliseconds) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (std::exchange(woken_, false)) return Event::Woken;
+            // Nothing more to come but the ends of transfers, which wake it.
+            if (script_.empty()) {
+                wake_.wait_for(lock, std::chrono::milliseconds(10));
+                return std::exchange(woken_, false) ? Event::Woken : Event::TimedOut;
+            }
+            if (ended_ >= script_.front().afterEnded) {
+                const std::function<void()> change = script_.front().change;
+                script_.pop_front();
+                lock.unlock();
+                change();
+                return Event::Changed;
+            }
+            wake_.wait(lock);
+        }
+    }
+    void Wake() override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++ended_;
+        woken_ = true;
+        wake_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Step> script_;
+    int ended_ = 0;
+    bool woken_ = false;
+};
 
 using Maker = std::function<std::shared_ptr<FakePlatform>()>;
 
 // Port and image objects come from make: the one fake, or for the threads of --all a copy each.
 struct FakeCliPlatform : CliPlatform {
-    FakeCliPlatform(FakePlatform& devices, Maker make) : devices(devices), make(std::move(make)) {}
+    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script)
+        : devices(devices), make(std::move(make)), script(std::move(script)) {}
     UsbDeviceSource& Devices() override { return devices; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return make(); }
     std::shared_ptr<ImageFileApi> MakeImages() override { return make(); }
+    ImageFacts TakeImage(const std::string& path, uint64_t largest,
+                         const std::function<bool()>&) override {
+        return ReadImageFacts(*make(), path, largest);
+    }
+    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
+        return std::make_unique<ScriptedWatch>(script);
+    }
     FakePlatform& devices;
     Maker make;
+    std::deque<ScriptedWatch::Step> script;
 };
 
 class CliTest : public testing::Test {
@@ -50,6 +109,8 @@ protected:
         fake.AddImage(Image).bytes.assign(2500, 0x5A);
         fake.AddImage("/img/0493-20k.hex").bytes.assign(20480, 1);
         fake.AddImage("/img/0493b.hex") = {{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
+        fake.AddImage("/img/0493-4g.hex").reportedSize = 0x100000000ull;
+        fake.AddImage("/img/0498.hex").bytes.assign(10, 1);
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
 
@@ -64,31 +125,74 @@ protected:
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
-        CliContext context(out, err,
-                           [this](auto) { return std::make_unique<FakeCliPlatform>(fake, make); });
+        CliContext context(out, err, [this](auto) {
+            return std::make_unique<FakeCliPlatform>(fake, make, script);
+        });
         context.terminal = terminal;
         context.period = period;
         context.historyPath = historyPath;
-        // The signal arrives once the program has looked for one that many times; with -1 the
-        // transfer threads never see it, only the summary after them.
-        context.interruptSignal = [this, main = std::this_thread::get_id()] {
-            if (signalAfter < 0) return std::this_thread::get_id() == main ? signal : 0;
-            return ++signalChecks > signalAfter ? signal : 0;
+        context.appendLine = [](const std::string& path, const std::string& line) {
+            std::ofstream file(path, std::ios::app);
+            return file << line && file.flush() ? 0u : ErrorCode::PathNotFound;
         };
+        // The signal arrives once the program has looked for one that many times; with -1 the
+        // transfer threads never see it, only the main thread.
+        context.signals.caught = [this, main = std::this_thread::get_id()] {
+            if (signalAfter < 0) return std::this_thread::get_id() == main ? signal.load() : 0;
+            return ++signalChecks > signalAfter ? signal.load() : 0;
+        };
+        context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
+        context.signals.stopProcess = stopProcess;
+        std::filesystem::create_directories(folder);
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
+    /// The standard output's JSON lines.
+    std::vector<Json> Events() const {
+        std::vector<Json> events;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);) events.push_back(Json::parse(line));
+        return events;
+    }
+
+    /// Every port and image object a copy of the fake, for threads side by side.
+    std::vector<std::shared_ptr<FakePlatform>>& CopyPerThread() {
+        make = [this] {
+            const std::lock_guard<std::mutex> guard(lock);
+            return made.emplace_back(std::make_shared<FakePlatform>(fake));
+        };
+        return made;
+    }
+    std::size_t Received(const std::string& name) {
+        std::size_t received = 0;
+        for (const auto& platform : made) {
+            try {
+                received += platform->Device(name).received.size();
+            } catch (const std::out_of_range&) {
+                // copied before that printer was plugged in
+            }
+        }
+        return received;
+    }
+
     FakePlatform fake;
+    std::mutex lock;
+    std::vector<std::shared_ptr<FakePlatform>> made;
     Maker make = [this] { return Borrow(fake); };
+    std::deque<ScriptedWatch::Step> script;
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(getpid());
-    std::string historyPath = folder + "/state/orlup/history.jsonl";
-    int signal = 0, signalAfter = 0;
+    std::string historyPath = folder + "/history.jsonl";
+    std::atomic<int> signal{0};
+    std::atomic<int> signalAfter{0};
     std::atomic<int> signalChecks{0};
+    std::atomic<bool> stopRequested{false};
+    std::function<void()> stopProcess;
     std::chrono::microseconds period{0};
 };
 
-// Each attempt past the command line is recorded, and history shows the records as a table.
+// Each attempt past the command line ends with the status a script can branch on, is recorded,
+// and history shows the records as a table.
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
     const std::string hostile = "/img/0493\"\n\xfe.hex";
     fake.AddImage(hostile).bytes.assign(1, 'Z');  // one byte: a read of one is hashed too
@@ -97,43 +201,46 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     // Without a terminal, a line at each tenth.
     const std::string flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
                                 ("2500/2500 bytes\n" + Completion + "\n" + Done);
-    const std::string readFailed = ErrorText(ErrorCode::GenFailure);
     const std::string tenths = "0% 0/20480 bytes\n10% 2048/20480 bytes\n20% 4096/";
     // Arguments, exit status, a part of standard output and error, the bytes the printer got, and
     // the error its open fails with: 5 access denied, 50 no driver bound.
     const std::tuple<Strings, int, std::string, std::size_t, uint32_t> cases[] = {
         {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, flashed, 2509, 0},
-        {{"flash", "--sha256", std::string(64, '0'), Image}, 1, "nothing was sent\n", 0, 0},
-        {{"flash", "/img/0493-missing.hex"}, 1, "", 0, 0},
-        {{"flash", "--sha256", Digest, "/img/0493b.hex"}, 1, readFailed, 0, 0},
-        {{"flash", Image}, 1, notOpened, 0, 5},
-        {{"flash", "--all", Image}, 1, notOpened, 0, 5},
+        {{"flash", "--sha256", std::string(64, '0'), Image}, 4, "nothing was sent\n", 0, 0},
+        {{"flash", "/img/0493-missing.hex"}, 4, ErrorText(ErrorCode::FileNotFound), 0, 0},
+        {{"flash", "--all", "/img/0493b.hex"}, 4, ErrorText(ErrorCode::GenFailure), 0, 0},
+        // Judged by its size alone, before a printer is looked for.
+        {{"flash", "/img/0493-4g.hex"}, 4, ErrorText(ErrorCode::FileTooLarge), 0, 5},
+        {{"flash", Image}, 5, notOpened, 0, 5},
+        {{"flash", "--all", Image}, 5, notOpened, 0, 5},
         {{"flash", "/img/0493-20k.hex"}, 0, tenths, 20489, 0},
-        {{"flash", Image}, 1, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
+        {{"flash", Image}, 5, "opened: " + ErrorText(ErrorCode::NotSupported) + "\n", 0, 50},
         {{"flash", "--sha256", digestOfZ, hostile}, 0, "done, 1 bytes", 10, 0},
-        {{"flash", "--printer", "SN9", Image}, 1, "printer is known as SN9", 0, 0},
+        {{"flash", "--printer", "SN9", Image}, 3, "printer is known as SN9", 0, 0},
+        {{"flash", "--wait=0", "/img/0498.hex"}, 3, "No Ilvaran-II printers found\n", 0, 0},
         // A name of no model is told as the dialog tells it, before any other check.
-        {{"flash", "--all", "--sha256", Digest, "/img/0491.hex"}, 1, FlashTexts::BadFileName, 0, 0},
+        {{"flash", "--all", "--sha256", Digest, "/img/0491.hex"}, 4, FlashTexts::BadFileName, 0, 0},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
         fake.Device("1-1").received.clear();
         fake.Device("1-1").openError = openError;
-        EXPECT_EQ(Run(args), status) << args.size();
-        EXPECT_THAT(out.str() + err.str(), HasSubstr(shown));
+        EXPECT_EQ(Run(args), status) << args.back();
+        EXPECT_THAT(out.str() + err.str(), HasSubstr(shown)) << args.back();
         EXPECT_EQ(fake.Device("1-1").received.size(), sent) << err.str();
     }
     std::ifstream file(historyPath);
     std::vector<Json> lines;
     for (std::string line; std::getline(file, line);) lines.push_back(Json::parse(line));
-    ASSERT_EQ(lines.size(), 11u);
+    ASSERT_EQ(lines.size(), std::size(cases));
     EXPECT_THAT(std::string(lines[0]["time"]), testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}Z"));
     lines[0].erase("time");
     EXPECT_EQ(lines[0], Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
-        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done",
+        "image": "/img/0493.hex", "size": 2500, "bytesSent": 2500, "result": "done", "code": 0,
         "sha256": ")" + Digest + "\"}"));
-    EXPECT_EQ(lines[8]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
-    EXPECT_EQ(lines[9]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
-    EXPECT_EQ(lines[9]["serial"], "");
+    EXPECT_EQ(lines[4]["code"], ErrorCode::FileTooLarge);
+    EXPECT_EQ(lines[9]["image"], "/img/0493\"\n\xEF\xBF\xBD.hex");
+    EXPECT_EQ(lines[10]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
+    EXPECT_EQ(lines[10]["serial"], "");
 
     std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
     EXPECT_EQ(Run({"history"}), 0);
@@ -142,15 +249,27 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
                                      "            /img/0493.hex             done\n"));
     EXPECT_THAT(out.str(), HasSubstr("/img/0493\"?\xEF\xBF\xBD.hex"));
     EXPECT_THAT(err.str(), HasSubstr("skipped 1 line"));
+    EXPECT_EQ(Run({"history", "--json"}), 0);
+    EXPECT_EQ(Events().size(), std::size(cases) + 1);
+    EXPECT_EQ(Events().front()["sha256"], Digest);
 }
 
+// A signal that cuts a transfer short ends with its status and a line for the printer; one
+// that comes when no transfer is cut short does not. On a terminal a bar, and the pace kept.
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
     signal = SIGINT, signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
     EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
-                             "\nTransfer interrupted after 1024 of 2500 bytes. Re-power the "
-                             "printer with the rotary switch at position 4 and flash again.\n");
+                             "\n" + Interrupted);
+    EXPECT_EQ(out.str(), std::string("0% 0/2500 bytes\n40% 1024/2500 bytes\nSN1/1-1: failed after "
+                                     "1024 of 2500 bytes - ") + FlashTexts::WriteFailed +
+                             ErrorText(ErrorCode::OperationAborted) + "\n");
+    signal = SIGHUP, signalAfter = 1;  // between the first and second piece
+    EXPECT_EQ(Run({"flash", Image}), 129);
+    EXPECT_EQ(err.str(), Interrupted);
+    signalAfter = -1;  // after the transfer: nothing was cut short
+    EXPECT_EQ(Run({"flash", Image}), 0);
 
     signal = 0;
     EXPECT_EQ(Run({"flash", Image}, true), 0);
@@ -196,15 +315,15 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     Printer("1-4", "SN4").heldElsewhere = true;
     Printer("1-5", "TWIN");
     Printer("1-6", "TWIN");
-    const std::pair<std::string, std::string> cases[] = {
-        {"SN2", ""},
-        {"1-2", ""},
-        {"/dev/usb/lp1", ""},
-        {"SN3", "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
-        {"1-4", "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
-        {"TWIN", "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"}};
-    for (const auto& [id, error] : cases) {
-        EXPECT_EQ(Run({"flash", "--printer", id, Image}), error.empty() ? 0 : 1) << id;
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"SN2", 0, ""},
+        {"1-2", 0, ""},
+        {"/dev/usb/lp1", 0, ""},
+        {"SN3", 5, "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
+        {"1-4", 5, "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
+        {"TWIN", 5, "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"}};
+    for (const auto& [id, status, error] : cases) {
+        EXPECT_EQ(Run({"flash", "--printer", id, Image}), status) << id;
         EXPECT_THAT(err.str(), testing::StartsWith(error));
         EXPECT_EQ(err.str().find('\n'), err.str().rfind('\n'));  // one line at most
         for (const std::string name : {"1-1", "1-2", "1-3", "1-4", "1-5", "1-6"}) {
@@ -215,35 +334,162 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     }
     fake.Device("1-2").failOpenCall = fake.Device("1-2").opens + 1;  // taken after the check
     fake.Device("1-2").failOpenError = ErrorCode::Busy;
-    EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 1);
-    EXPECT_EQ(out.str(), "SN2/1-2: failed after 0 of 0 bytes - No Ilvaran printers found\n");
+    EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 5);
+    EXPECT_EQ(out.str(), "SN2/1-2: failed before sending - No Ilvaran printers found\n");
 
     fake.Device("1-2").FailWrite(fake.Device("1-2").writeCalls + 2, ErrorCode::Timeout);
-    std::mutex lock;
-    std::vector<std::shared_ptr<FakePlatform>> made;  // one for each thread
-    make = [&] {
-        const std::lock_guard<std::mutex> guard(lock);
-        return made.emplace_back(std::make_shared<FakePlatform>(fake));
-    };
+    CopyPerThread();
     historyPath = "/dev/null/history.jsonl";
+    signal = SIGTERM, signalAfter = -1;  // after the transfers: no printer was cut short
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr(Done));
     EXPECT_THAT(out.str(), HasSubstr("SN2/1-2: failed after 1024 of 2500 bytes - USB port write"));
     EXPECT_EQ(out.str().find(Completion), out.str().rfind(Completion));
     EXPECT_THAT(err.str(), HasSubstr("SN2/1-2: USB port write failed - "));
     EXPECT_THAT(err.str(), HasSubstr("\n1 Ilvaran printer could not be opened: busy"));
+    EXPECT_THAT(err.str(), testing::Not(HasSubstr("Transfer interrupted")));
     // Four attempts to record, one warning.
     EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
     for (const auto& [name, sent] : std::map<std::string, std::size_t>{
              {"1-1", 2509}, {"1-2", 1033}, {"1-3", 0}, {"1-4", 0}, {"1-5", 2509}, {"1-6", 2509}}) {
-        std::size_t received = 0;
-        for (const auto& platform : made) received += platform->Device(name).received.size();
-        EXPECT_EQ(received, sent) << name;
+        EXPECT_EQ(Received(name), sent) << name;
     }
-    signal = SIGTERM, signalAfter = -1;
-    EXPECT_EQ(Run({"flash", "--all", Image}), 143);
-    EXPECT_THAT(err.str(), HasSubstr("\nSN2/1-2: Transfer interrupted after 1024 of 2500"));
-    EXPECT_THAT(err.str(), testing::Not(HasSubstr("SN1/1-1: Transfer")));
+}
+
+// --json: one object a line on standard output, parsed back; the human text on standard error.
+TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
+    fake.Device("1-1").FailWrite(3, ErrorCode::DeviceNotConnected);
+    EXPECT_EQ(Run({"flash", "--json", "--sha256", Digest, Image}), 1);
+    const std::vector<Json> events = Events();
+    ASSERT_EQ(events.size(), 5u);
+    for (const Json& event : events) {
+        EXPECT_THAT(std::string(event["time"]),
+                    testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z"));
+        EXPECT_EQ(event["serial"], "SN1");
+        EXPECT_EQ(event["busPort"], "1-1");
+    }
+    EXPECT_EQ(events[0]["event"], "started");
+    EXPECT_EQ(events[0]["model"], "Ilvaran");
+    EXPECT_EQ(events[0]["node"], "/dev/usb/lp0");
+    EXPECT_EQ(events[0]["size"], 2500);
+    EXPECT_EQ(events[0]["sha256"], Digest);
+    EXPECT_EQ(events[1]["event"], "progress");
+    EXPECT_EQ(events[2]["percent"], 40);
+    EXPECT_EQ(events[2]["bytesSent"], 1024);
+    EXPECT_EQ(events[4]["event"], "failed");
+    EXPECT_EQ(events[4]["code"], ErrorCode::DeviceNotConnected);
+    EXPECT_EQ(events[4]["codeName"], "DeviceNotConnected");
+    EXPECT_EQ(events[4]["status"], 1);
+    EXPECT_EQ(events[4]["bytesSent"], 2048);
+    EXPECT_THAT(err.str(), HasSubstr("SN1/1-1: failed after 2048 of 2500 bytes - USB port"));
+
+    fake.Device("1-1").failWriteCall = -1;
+    EXPECT_EQ(Run({"flash", "--json", "/img/0493-20k.hex"}), 0);
+    std::vector<int> percents;
+    for (const Json& event : Events()) {
+        if (event["event"] == "progress") percents.push_back(event["percent"]);
+    }
+    EXPECT_EQ(percents, (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(Events().back()["event"], "done");
+    EXPECT_THAT(err.str(), HasSubstr(Completion));
+
+    EXPECT_EQ(Run({"flash", "--json", "/img/0498.hex"}), 3);
+    ASSERT_EQ(Events().size(), 1u);
+    EXPECT_EQ(Events()[0]["message"], "No Ilvaran-II printers found");
+    EXPECT_EQ(Events()[0]["status"], 3);
+    EXPECT_EQ(Events()[0].count("serial"), 0u);
+}
+
+// --wait flashes the printer once it is plugged in; Ctrl-C while waiting sends nothing.
+TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
+    fake.Device("1-1").record.vendorId = 0;  // not plugged in yet
+    script = {{0, [this] { fake.Device("1-1").record.vendorId = 0x044E; }}};
+    EXPECT_EQ(Run({"flash", "--wait", "--printer", "SN1", Image}), 0);
+    EXPECT_EQ(fake.Device("1-1").received.size(), 2509u);
+
+    fake.Device("1-1").received.clear();
+    fake.Device("1-1").record.vendorId = 0;
+    script = {{0, [this] { signal = SIGINT; }}};
+    signalAfter = 0;
+    EXPECT_EQ(Run({"flash", "--wait=60", Image}), 130);
+    EXPECT_EQ(err.str(), "orlup-cli: interrupted while waiting for a printer; nothing was sent\n");
+    EXPECT_TRUE(fake.Device("1-1").received.empty());
+}
+
+// A station run as printers come and go: the table's rows are the devices' events and what the
+// station makes of each.
+TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTellApart) {
+    fake.Device("1-1").record.vendorId = 0;
+    const auto plug = [this](const std::string& port, const std::string& serial) {
+        Printer(port, serial, "/dev/usb/lp-" + port);
+    };
+    const auto unplug = [this](const std::string& port) { fake.Device(port).record.vendorId = 0; };
+    // After how many transfers ended, what changes, and the events that follow.
+    const std::tuple<int, std::function<void()>, Strings> table[] = {
+        {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
+        {1, [&] { unplug("1-1"); }, {}},
+        {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update
+        {1, [&] { plug("1-2", ""); }, {"skipped "}},
+        {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
+        {1, [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
+         {"started E", "failed E"}},
+        {2, [&] { unplug("1-5"); }, {}},
+        {2, [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
+         {"started E", "done E"}},
+        {3, [&] { signal = SIGINT, signalAfter = 0; }, {"summary "}},
+    };
+    Strings expected;
+    for (const auto& [afterEnded, change, events] : table) {
+        const std::function<void()> step = change;
+        script.push_back({afterEnded, [this, step] {
+                              const std::lock_guard<std::mutex> guard(lock);
+                              step();
+                          }});
+        expected.insert(expected.end(), events.begin(), events.end());
+    }
+    CopyPerThread();
+    signalAfter = INT_MAX;
+    EXPECT_EQ(Run({"station", "--json", Image}), 0);
+    Strings seen;
+    for (const Json& event : Events()) {
+        if (event["event"] == "progress") continue;
+        seen.push_back(event["event"].get<std::string>() + " " + event.value("serial", ""));
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(Events().back()["done"], 2);
+    EXPECT_EQ(Events().back()["failed"], 1);
+    EXPECT_EQ(Events().back()["skipped"], 4);
+    EXPECT_EQ(Received("1-1"), 2509u);
+    EXPECT_EQ(Received("1-5"), 9 + 1024 + 2509u);
+    for (const std::string name : {"1-2", "1-3", "1-4"}) EXPECT_EQ(Received(name), 0u);
+    EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
+}
+
+// Ctrl-Z during --all stops the program only once every transfer holds between two pieces;
+// after it goes on, every printer gets the whole image.
+TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
+    Printer("1-2", "SN2");
+    Printer("1-3", "SN3");
+    CopyPerThread();
+    period = std::chrono::milliseconds(2);
+    int stops = 0;
+    stopProcess = [&] {
+        ++stops;
+        std::vector<std::size_t> before;
+        for (const auto& platform : made) before.push_back(platform->Device("1-1").received.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        for (std::size_t i = 0; i < made.size(); ++i) {
+            EXPECT_EQ(made[i]->Device("1-1").received.size(), before[i]);
+        }
+    };
+    std::thread user([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        stopRequested = true;
+    });
+    EXPECT_EQ(Run({"flash", "--all", "/img/0493-20k.hex"}), 0);
+    user.join();
+    EXPECT_EQ(stops, 1);
+    for (const std::string name : {"1-1", "1-2", "1-3"}) EXPECT_EQ(Received(name), 20489u);
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own
@@ -266,6 +512,8 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
     const auto start = std::chrono::steady_clock::now();
     for (const auto& [trouble, writes, error, received] : cases) {
         SimulatedPrinters printers(trouble, std::chrono::milliseconds(1));
+        int changes = 0;
+        printers.SetChangeListener([&] { ++changes; });
         const UsbDeviceRecord printer = printers.ListUsbDevices().front();
         for (int round = trouble == Trouble::None ? 0 : 1; round < 2; ++round) {
             const FileHandle handle = printers.OpenDevice(printer);
@@ -281,9 +529,21 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
             EXPECT_FALSE(printers.Close(handle) || printers.Close(0) || printers.Close(3));
         }
         EXPECT_EQ(printers.ListUsbDevices().size(), trouble == Trouble::Unplug ? 1u : 2u);
+        EXPECT_EQ(changes, trouble == Trouble::Unplug ? 1 : 0);
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
-    EXPECT_EQ(SimulatedPrinters().Received("SIM-none"), 0u);
+    SimulatedPrinters printers;
+    const UsbDeviceRecord plugged = printers.Plug(FirmwareModels[1]);
+    EXPECT_EQ(plugged.serial, "SIM-0498-3");
+    EXPECT_EQ(printers.ListUsbDevices().size(), 3u);
+    const FileHandle handle = printers.OpenDevice(plugged);
+    uint32_t written = 0;
+    EXPECT_FALSE(printers.CommandTime(plugged.serial));
+    EXPECT_TRUE(printers.Write(handle, command.data(), command.size(), &written));
+    EXPECT_TRUE(printers.CommandTime(plugged.serial));
+    printers.Unplug(plugged.serial);
+    EXPECT_EQ(printers.ListUsbDevices().size(), 2u);
+    EXPECT_EQ(printers.Received("SIM-none"), 0u);
 }
 
 }  // namespace
