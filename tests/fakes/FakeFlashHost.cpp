@@ -43,4 +43,9 @@ void FakeFlashHost::EnableButtons(bool enable) {
     if (log_ != nullptr) log_->Add(enable ? "enable buttons" : "disable buttons");
 }
 
+void FakeFlashHost::AttemptEnded(const AttemptOutcome& outcome) {
+    ended.push_back(outcome);
+    if (log_ != nullptr) log_->Add("ended");
+}
+
 }  // namespace orlup::test

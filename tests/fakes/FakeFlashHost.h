@@ -22,6 +22,7 @@ public:
     int setTimerCalls = 0;
     std::vector<uint32_t> killed;
     std::vector<bool> buttonStates;
+    std::vector<AttemptOutcome> ended;
     /// Ticks to deliver from inside each message box, as a real nested loop would.
     int ticksInsideMessages = 0;
     FlashUpdate* update = nullptr;
@@ -35,6 +36,7 @@ public:
     uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
     void KillTimer(uint32_t id) override;
     void EnableButtons(bool enable) override;
+    void AttemptEnded(const AttemptOutcome& outcome) override;
 
 private:
     EventLog* log_;

@@ -55,6 +55,23 @@ struct Rig {
         arrange(*this);
         update.OnUpdateFlash();
     }
+    /// How far an attempt got: a printer claimed, its port opened, the command sent.
+    enum Stage { NoPrinter, Claimed, Opened, Sent };
+    /// The host heard once how the attempt ended, before the text that ends it.
+    void ExpectEnded(const std::string& message, uint32_t code, Stage stage, std::size_t bytes) {
+        ASSERT_EQ(host.ended.size(), 1u);
+        const AttemptOutcome& outcome = host.ended.front();
+        EXPECT_EQ(outcome.completed, message == FlashTexts::Completion);
+        EXPECT_EQ(outcome.message, message);
+        EXPECT_EQ(outcome.errorCode, code);
+        EXPECT_EQ(outcome.printer.has_value(), stage >= Claimed);
+        EXPECT_EQ(outcome.printer.value_or(UsbDeviceRecord{}).devicePath,
+                  stage >= Claimed ? Printer : "");
+        EXPECT_EQ(outcome.portOpened, stage >= Opened);
+        EXPECT_EQ(outcome.commandSent, stage >= Sent);
+        EXPECT_EQ(outcome.bytesSent, bytes);
+        EXPECT_TRUE(Before("ended", "message " + message));
+    }
     /// Every handle closed, nothing left busy.
     void ExpectIdle() {
         EXPECT_FALSE(update.busy());
@@ -82,11 +99,8 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
         int failSetTimerCall = -1;
     } cases[] = {
         {2500, 0, {0, 40, 81, 100}},
-        {2500,
-         0,
-         {0, 40, 81, 100},
-         1},  // the period's restart after the command fails {1050, 0, {0, 102, 105}},  //
-              // positions above 100 are sent as computed
+        {2500, 0, {0, 40, 81, 100}, 1},  // the period's restart after the command fails
+        {1050, 0, {0, 102, 105}},        // positions above 100 are sent as computed
         {42, 0, {0, 100}},
         {0, 0, {0, 100}},
         {5000, 2100, {0, 48, 97, 100}},
@@ -113,6 +127,7 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
         EXPECT_EQ(rig.update.bytesSent(), sent);
         EXPECT_TRUE(rig.update.completed());
         rig.ExpectIdle();
+        rig.ExpectEnded(FlashTexts::Completion, 0, Rig::Sent, sent);
         // The image is closed before the completion text, the port only after it.
         const std::string message = "message " + std::string(FlashTexts::Completion);
         EXPECT_TRUE(rig.Before("close image", message));
@@ -132,6 +147,8 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         const char* name;
         std::function<void(Rig&)> arrange;
         std::string message;
+        uint32_t code = 0;
+        Rig::Stage stage = Rig::NoPrinter;
     } cases[] = {
         {"empty path", [](Rig& r) { r.host.editText = ""; }, FlashTexts::EmptyPath},
         {"no model tag", [](Rig& r) { r.host.editText = "C:\\flash\\flash0493.hex"; },
@@ -144,25 +161,31 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
          "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
         // The search's test open succeeds, the claimed port's does not.
         {"taken after the search", [](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
-         FlashTexts::PortOpenFailed},
+         FlashTexts::PortOpenFailed, ErrorCode::Busy, Rig::Claimed},
         {"image missing", [](Rig& r) { r.host.editText = "C:\\flash\\0493other.hex"; },
-         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound)},
+         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound), ErrorCode::FileNotFound,
+         Rig::Opened},
         {"size query fails",
          [](Rig& r) {
              FakeImage& image = r.Image(100);
              image.sizeError = ErrorCode::AccessDenied;
              image.closeErrorCode = ErrorCode::InvalidHandle;  // not the code told
          },
-         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied)},
+         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied), ErrorCode::AccessDenied,
+         Rig::Opened},
         // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
         {"size 2^32-1", [](Rig& r) { r.Image(10).reportedSize = 0xFFFFFFFFull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
+         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
+         Rig::Opened},
         {"size 2^32", [](Rig& r) { r.Image(10).reportedSize = 0x100000000ull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge)},
-        {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer},
+         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
+         Rig::Opened},
+        {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer, 0,
+         Rig::Opened},
         {"command write fails",
          [](Rig& r) { r.printer().FailWrite(0, ErrorCode::DeviceNotConnected); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected)},
+         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected),
+         ErrorCode::DeviceNotConnected, Rig::Sent},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -170,6 +193,7 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         rig.Start(100, c.arrange);
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
         rig.ExpectIdle();
+        rig.ExpectEnded(c.message, c.code, c.stage, 0);
         EXPECT_FALSE(rig.host.timerRunning);
         EXPECT_LE(rig.host.progress.size(), 1u);
         EXPECT_TRUE(rig.printer().received.empty());
@@ -194,22 +218,23 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
     const struct {
         const char* name;
         std::function<void(Rig&)> arrange;
-        std::string message;
+        const char* prefix;
+        uint32_t code;
         std::size_t received;
     } cases[] = {
-        {"short write", [](Rig& r) { r.printer().FailWrite(2, 0, 24); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::WriteFault), 9 + 2048 - 24},
+        {"short write", [](Rig& r) { r.printer().FailWrite(2, 0, 24); }, FlashTexts::WriteFailed,
+         ErrorCode::WriteFault, 9 + 2048 - 24},
         {"unplugged", [](Rig& r) { r.printer().FailWrite(3, ErrorCode::DeviceNotConnected); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected), 9 + 2048},
+         FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected, 9 + 2048},
         {"timed out", [](Rig& r) { r.printer().FailWrite(1, ErrorCode::Timeout); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::Timeout), 9},
+         FlashTexts::WriteFailed, ErrorCode::Timeout, 9},
         {"read fails",
          [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
-         Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault), 9 + 1024},
+         FlashTexts::ReadFailed, ErrorCode::ReadFault, 9 + 1024},
         // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
         // read rather than waiting forever.
-        {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; },
-         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof), 9 + 1024},
+        {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; }, FlashTexts::ReadFailed,
+         ErrorCode::HandleEof, 9 + 1024},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -217,16 +242,18 @@ TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
         rig.host.ticksInsideMessages = 5;
         rig.Start(5000, c.arrange);
         EXPECT_LT(rig.host.RunTimer(), 10);
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
+        const std::string message = Failed(c.prefix, c.code);
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
         EXPECT_EQ(rig.printer().received.size(), c.received);
         EXPECT_FALSE(rig.update.completed());
         EXPECT_EQ(rig.host.killed.size(), 1u);
         EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        const std::string message = "message " + c.message;
         EXPECT_TRUE(rig.Before("kill timer", "close image"));
-        EXPECT_TRUE(rig.Before(message, "close image"));
+        EXPECT_TRUE(rig.Before("message " + message, "close image"));
         EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
         rig.ExpectIdle();
+        // A piece cut short is not counted: the count is of whole pieces.
+        rig.ExpectEnded(message, c.code, Rig::Sent, (c.received - 9) / 1024 * 1024);
     }
 }
 
