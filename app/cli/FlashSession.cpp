@@ -122,6 +122,7 @@ std::shared_ptr<Transfer> FlashSession::Start(const UsbDeviceRecord* printer, Tr
             watch.Wake();
         });
     } catch (const std::system_error&) {
+        threads_.emplace_back();
         // Each transfer's thread is its timer.
         transfer->result.outcome.message = FlashTexts::NoTimer;
         Finish(*transfer, ExitStatus::TransferFailed);
@@ -213,8 +214,12 @@ void FlashSession::WaitForTransfers(UsbDeviceWatch& watch) {
         watch.Wait(std::chrono::milliseconds(-1));
         TakeStop();
     }
-    for (std::thread& thread : threads_) {
-        if (thread.joinable()) thread.join();
+    JoinEnded();
+}
+
+void FlashSession::JoinEnded() {
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        if (transfers_[i]->ended && threads_[i].joinable()) threads_[i].join();
     }
 }
 

@@ -80,6 +80,9 @@ public:
                                     UsbDeviceWatch& watch);
     /// Waits on the watch until every transfer started has ended, taking stops on the way.
     void WaitForTransfers(UsbDeviceWatch& watch);
+    /// Lets go of the threads of transfers that have ended, so that a station that runs for
+    /// days keeps none but the running ones.
+    void JoinEnded();
     /// A pending request to stop is taken once every transfer holds between two pieces.
     void TakeStop();
     int CaughtSignal() const { return context_.CaughtSignal(); }
@@ -102,7 +105,7 @@ private:
     std::mutex outputLock_;
     TransferGate gate_;
     std::vector<std::shared_ptr<Transfer>> transfers_;
-    std::vector<std::thread> threads_;
+    std::vector<std::thread> threads_;  // one for each transfer, empty where none could start
 };
 
 /// The exit status one attempt gives on its own.

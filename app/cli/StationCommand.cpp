@@ -107,6 +107,7 @@ private:
     }
 
     void Reap() {
+        session_.JoinEnded();
         for (auto running = running_.begin(); running != running_.end();) {
             const Transfer& transfer = *running->second;
             if (!transfer.ended) {
