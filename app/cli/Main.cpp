@@ -27,7 +27,10 @@ public:
         auto snapshot = std::make_shared<ImageSnapshot>();
         ImageFacts facts;
         facts.error = ImageSnapshot::Take(
-            path, [&](const uint8_t* bytes, std::size_t count) { digest.Update(bytes, count); },
+            path,
+            {UINT64_MAX,
+             [&](const uint8_t* bytes, std::size_t count) { digest.Update(bytes, count); },
+             nullptr},
             snapshot.get());
         if (facts.error != 0) return facts;
         facts.size = snapshot->size();

@@ -5,6 +5,7 @@
 
 #include "platform/linux/LinuxErrors.h"
 #include "text/ErrorCodes.h"
+#include "update/FlashUpdate.h"
 
 namespace orlup {
 
@@ -30,7 +31,8 @@ FileHandle LinuxImageFiles::OpenImage(const std::string& path) {
         image.snapshot = taken_;
     } else {
         auto snapshot = std::make_shared<ImageSnapshot>();
-        const uint32_t error = ImageSnapshot::Take(path, observer_, snapshot.get());
+        const uint32_t error = ImageSnapshot::Take(
+            path, {FlashUpdate::LargestImage, observer_, nullptr}, snapshot.get());
         if (error != ErrorCode::Success) {
             Fail(error);
             return InvalidFileHandle;

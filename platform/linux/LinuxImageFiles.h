@@ -10,7 +10,9 @@
 namespace orlup {
 
 /// Opening an image takes its snapshot (ImageSnapshot), so that what the transfer reads is
-/// the file as it was opened, as Windows' read-only sharing guarantees there.
+/// the file as it was opened, as Windows' read-only sharing guarantees there. An image too
+/// large for the flash update is not copied: it opens with its size, and reading it fails with
+/// ErrorCode::FileTooLarge.
 class LinuxImageFiles : public ImageFileApi {
 public:
     /// observer sees the bytes of every image as its snapshot is taken.
