@@ -137,7 +137,6 @@ uint32_t ImageSnapshot::Take(const std::string& path, const TakeOptions& options
     const uint64_t size = static_cast<uint64_t>(before.st_size);
     out->fd_.Reset();
     out->size_ = size;
-    out->problem_.clear();
     // Copying gigabytes would take seconds and fill the temporary folder, often memory, to
     // learn nothing that the size has not told already.
     if (size > options.largest) return ErrorCode::Success;

@@ -10,7 +10,7 @@ namespace orlup {
 /// The handlers restart no interrupted call, so the program's own waits end too. They replace
 /// whatever the parent left, an ignored or blocked signal included (for the calling thread and
 /// the threads it starts afterwards); only an ignored SIGHUP stays ignored, since that is what
-/// nohup asks for. False when a handler could not be installed.
+/// nohup asks for. False when a handler or InterruptionFd could not be made.
 bool InstallInterruptionHandlers();
 
 /// The first of those signals to arrive, or 0 while none has.
@@ -24,7 +24,8 @@ int InterruptionFd();
 /// afterwards, and opens StopRequestFd for them. A stop taken while a thread waits in usblp
 /// wakes every writer with EINTR, whichever thread took it, and usblp may then drop or repeat
 /// a piece: so the program holds them in all its threads and stops itself (StopProcess) once
-/// its writers are between pieces. False when they could not be held.
+/// its writers are between pieces. False when they could not be held or StopRequestFd not be
+/// made.
 bool HoldStopSignals();
 
 /// Readable (poll) while a held stop signal is pending; -1 before HoldStopSignals.

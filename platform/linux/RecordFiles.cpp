@@ -42,18 +42,23 @@ bool Lock(int fd) {
     return true;
 }
 
-// True when the file ends in a line's end, or is empty.
+// True when the file is empty or ends a line. A last byte that cannot be read counts as a line's
+// end: at worst a line stays empty, which glues no records together.
 bool EndsALine(int fd, off_t size) {
     char last = '\n';
-    return size == 0 || pread(fd, &last, 1, size - 1) != 1 || last == '\n';
+    if (size > 0) {
+        [[maybe_unused]] const ssize_t read = pread(fd, &last, sizeof last, size - 1);
+    }
+    return last == '\n';
 }
 
+// A signal does not cut a write to a local file short; where it does (NFS), the line is taken
+// back like after any other failure.
 uint32_t WriteAll(int fd, const std::string& text) {
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t put = write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        // A write that takes nothing without an error has met the end of the disk's room.
-        if (put <= 0) return put == 0 ? ErrorCode::DiskFull : FileErrorFromErrno(errno);
+        // Taking nothing without an error is meeting the end of the disk's room.
+        if (put <= 0) return FileErrorFromErrno(put < 0 ? errno : ENOSPC);
         done += static_cast<std::size_t>(put);
     }
     return 0;

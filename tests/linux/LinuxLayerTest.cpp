@@ -359,15 +359,17 @@ TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) 
         // Reachable through its descriptor once /tmp is covered.
         const UniqueFd opened(open(image.c_str(), O_RDONLY | O_CLOEXEC));
         const std::string hidden = "/proc/self/fd/" + std::to_string(opened.Get());
-        // Every copy here is a named one. The cancel is asked 64 times while the image is
-        // copied, then 128 times while it is compared. No copy of the huge image would fit.
+        // One snapshot taken again and again; every copy is a named one. The cancel is asked 64
+        // times while the image is copied, then 128 times while it is compared. No copy of the huge
+        // image would fit.
         const std::tuple<std::string, std::string, uint64_t, int, uint32_t> cases[] = {
-            {tiny, huge, FlashUpdate::LargestImage, 0, 0},
             {empty, image, bytes.size(), 0, 0},
+            {tiny, huge, FlashUpdate::LargestImage, 0, 0},
             {empty, image, UINT64_MAX, 3, ErrorCode::OperationAborted},
             {empty, image, UINT64_MAX, 64 + 3, ErrorCode::OperationAborted},
             {tiny, image, UINT64_MAX, 0, ErrorCode::DiskFull},
             {"/missing", hidden, UINT64_MAX, 0, ErrorCode::NoPrivateCopy}};
+        ImageSnapshot snapshot;
         for (const auto& [tmpdir, path, largest, cancelAt, code] : cases) {
             SCOPED_TRACE(tmpdir + " " + std::to_string(cancelAt));
             if (code == ErrorCode::NoPrivateCopy) {
@@ -378,7 +380,6 @@ TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) 
             int asked = 0;
             auto lastAsked = std::chrono::steady_clock::now();
             std::string observed, copy(bytes.size(), '\0');
-            ImageSnapshot snapshot;
             const ImageSnapshot::TakeOptions options{
                 largest,
                 [&](const uint8_t* piece, size_t size) {
@@ -428,16 +429,17 @@ TEST(LinuxRecordsTest, ALineGoesWholeOnALineOfItsOwnOrNotAtAll) {
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
     const auto previous = signal(SIGXFSZ, SIG_IGN);
-    // An empty line stands for another process's record cut short.
+    // An empty line stands for another process's record cut short at its first byte; the last
+    // line fits but for its last 4 bytes.
     const std::tuple<rlim_t, std::string, uint32_t, std::string> cases[] = {
         {RLIM_INFINITY, "a\n", 0, "a\n"},
-        {RLIM_INFINITY, "", 0, "a\nc"},
-        {RLIM_INFINITY, "d\n", 0, "a\nc\nd\n"},
-        {9, "eeee\n", ErrorCode::FileTooLarge, "a\nc\nd\n"}};
+        {RLIM_INFINITY, "", 0, "c"},
+        {RLIM_INFINITY, "d\n", 0, "c\nd\n"},
+        {5, "eeee\n", ErrorCode::FileTooLarge, "c\nd\n"}};
     for (const auto& [limit, line, code, after] : cases) {
         const rlimit limited{limit, unlimited.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);
-        if (line.empty()) std::ofstream(path, std::ios::app) << "c";
+        if (line.empty()) std::ofstream(path) << "c";
         const uint32_t result = line.empty() ? 0 : AppendRecordLine(path, line);
         setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(result, code) << line;
@@ -479,35 +481,38 @@ TEST(LinuxRecordsTest, AJournalEntryCarriesEveryFieldWhole) {
         sockaddr_un address{AF_UNIX, "/run/systemd/journal/socket"};
         EXPECT_EQ(bind(journal.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         // Device strings and paths are whatever their makers chose.
-        AttemptRecord record{"",   "Ilvaran", "SN\n\xff",     "1-1", "/img/0493\nfw", 2500, "ab12",
-                             1024, false,     "write failed", 1167};
+        AttemptRecord records[3] = {{"", "Ilvaran", "SN\n\xff", "1-1", "/img/0493\nfw", 2500,
+                                     "ab12", 1024, false, "write failed", 1167}};
+        records[2] = records[1] = records[0];
+        records[1].done = true;
+        records[2].size = records[2].bytesSent = 0;
         const std::string printer = "Ilvaran SN\n\xff at 1-1: ";
-        // The failed record's fields, then the one done.
-        const std::tuple<bool, const char*, std::string> fields[] = {
-            {false, "MESSAGE_ID", "31434674ef8f41d2abe48661ccee2767"},
-            {false, "MESSAGE", printer + "failed after 1024 of 2500 bytes - write failed"},
-            {false, "PRIORITY", "3"},
-            {false, "ORLUP_SERIAL", "SN\n\xff"},
-            {false, "ORLUP_BUS_PORT", "1-1"},
-            {false, "ORLUP_MODEL", "Ilvaran"},
-            {false, "ORLUP_IMAGE", "/img/0493\nfw"},
-            {false, "ORLUP_SHA256", "ab12"},
-            {false, "ORLUP_BYTES_SENT", "1024"},
-            {false, "ORLUP_SIZE", "2500"},
-            {false, "ORLUP_RESULT", "write failed"},
-            {false, "ORLUP_CODE", "1167"},
-            {true, "MESSAGE", printer + "done, 2500 bytes of /img/0493\nfw"},
-            {true, "PRIORITY", "6"}};
-        std::string entries[2];
-        for (const bool done : {false, true}) {
-            record.done = done;
-            JournalRecorder().Record(record);
-            entries[done].resize(1 << 16);
-            entries[done].resize(std::max<ssize_t>(
-                recv(journal.Get(), &entries[done][0], entries[done].size(), 0), 0));
+        // Every field of a failed record; the summary of one done and of one that never sent.
+        const std::tuple<int, const char*, std::string> fields[] = {
+            {0, "MESSAGE_ID", "31434674ef8f41d2abe48661ccee2767"},
+            {0, "MESSAGE", printer + "failed after 1024 of 2500 bytes - write failed"},
+            {0, "PRIORITY", "3"},
+            {0, "ORLUP_SERIAL", "SN\n\xff"},
+            {0, "ORLUP_BUS_PORT", "1-1"},
+            {0, "ORLUP_MODEL", "Ilvaran"},
+            {0, "ORLUP_IMAGE", "/img/0493\nfw"},
+            {0, "ORLUP_SHA256", "ab12"},
+            {0, "ORLUP_BYTES_SENT", "1024"},
+            {0, "ORLUP_SIZE", "2500"},
+            {0, "ORLUP_RESULT", "write failed"},
+            {0, "ORLUP_CODE", "1167"},
+            {1, "MESSAGE", printer + "done, 2500 bytes of /img/0493\nfw"},
+            {1, "PRIORITY", "6"},
+            {2, "MESSAGE", printer + "failed before sending - write failed"}};
+        std::string entries[3];
+        for (int i = 0; i < 3; ++i) {
+            JournalRecorder().Record(records[i]);
+            entries[i].resize(1 << 16);
+            entries[i].resize(
+                std::max<ssize_t>(recv(journal.Get(), &entries[i][0], entries[i].size(), 0), 0));
         }
-        for (const auto& [done, name, value] : fields)
-            EXPECT_NE(entries[done].find(JournalField(name, value)), std::string::npos) << name;
+        for (const auto& [i, name, value] : fields)
+            EXPECT_NE(entries[i].find(JournalField(name, value)), std::string::npos) << name;
         return 0;
     });
     if (result == 77) GTEST_SKIP() << "no mount namespace here";
@@ -519,6 +524,13 @@ TEST(LinuxRecordsTest, AJournalEntryCarriesEveryFieldWhole) {
 TEST(LinuxWatchTest, AWaitEndsForItsCauseAndAStopWaitsUntilTheProgramTakesIt) {
     const int result = InChild(
         [] {
+            // Without a descriptor to spare, neither can wake a Wait.
+            rlimit descriptors{};
+            getrlimit(RLIMIT_NOFILE, &descriptors);
+            const rlimit none{0, descriptors.rlim_max};
+            setrlimit(RLIMIT_NOFILE, &none);
+            EXPECT_FALSE(HoldStopSignals() || InstallInterruptionHandlers());
+            setrlimit(RLIMIT_NOFILE, &descriptors);
             signal(SIGHUP, SIG_IGN);  // as nohup leaves it, which it stays
             EXPECT_TRUE(HoldStopSignals() && InstallInterruptionHandlers());
             EXPECT_EQ(signal(SIGHUP, SIG_IGN), SIG_IGN);
@@ -526,18 +538,19 @@ TEST(LinuxWatchTest, AWaitEndsForItsCauseAndAStopWaitsUntilTheProgramTakesIt) {
             action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library
             sigaction(SIGUSR1, &action, nullptr);
             LinuxDeviceWatch watch(false);
+            EXPECT_FALSE(watch.hotplugWorks());
             using Event = UsbDeviceWatch::Event;
             const pthread_t waiter = pthread_self();
             // What a Wait ends with, and the next Wait at once: a stop and Ctrl-C stay for the
             // program to look at, all else is taken.
             const std::tuple<std::function<void()>, std::chrono::milliseconds, Event, Event>
-                cases[] = {
-                    {[&] { pthread_kill(waiter, SIGUSR1); }, 150ms, Event::TimedOut,
-                     Event::TimedOut},
-                    {[&] { watch.Wake(); }, 5s, Event::Woken, Event::TimedOut},
-                    {[&] { watch.Notify(), watch.Notify(); }, 5s, Event::Changed, Event::TimedOut},
-                    {[] { kill(getpid(), SIGTSTP); }, 5s, Event::Woken, Event::Woken},
-                    {[] { kill(getpid(), SIGINT); }, 5s, Event::Woken, Event::Woken}};
+                cases[] = {{[&] { pthread_kill(waiter, SIGUSR1); }, 150ms, Event::TimedOut,
+                            Event::TimedOut},
+                           {[&] { watch.Wake(); }, 5s, Event::Woken, Event::TimedOut},
+                           {[&] { watch.Notify(), watch.Notify(); }, -1ms, Event::Changed,
+                            Event::TimedOut},
+                           {[] { kill(getpid(), SIGTSTP); }, 5s, Event::Woken, Event::Woken},
+                           {[] { kill(getpid(), SIGINT); }, 5s, Event::Woken, Event::Woken}};
             for (const auto& [cause, timeout, event, next] : cases) {
                 const auto start = std::chrono::steady_clock::now();
                 std::thread other([&cause = cause] {
