@@ -31,7 +31,9 @@ namespace orlup {
     X(OperationAborted, 995, "The operation was interrupted before it finished.")               \
     X(DeviceNotConnected, 1167, "The device is not connected or was removed.")                  \
     X(Timeout, 1460, "The device took no data before the time limit ran out.")                  \
-    X(CantResolveFilename, 1921, "The path has too many levels of symbolic links.")
+    X(CantResolveFilename, 1921, "The path has too many levels of symbolic links.")       \
+    X(NoPrivateCopy, 0x20001000,                                                                \
+      "No private copy of the image could be made in a temporary folder.")
 
 namespace ErrorCode {
 #define ORLUP_ERROR_CODE_CONSTANT(name, value, text) constexpr uint32_t name = value;

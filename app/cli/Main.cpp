@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "RunCli.h"
-#include "platform/linux/ImageSnapshot.h"
+#include "platform/linux/HashedSnapshot.h"
 #include "platform/linux/Interruption.h"
 #include "platform/linux/JournalRecorder.h"
 #include "platform/linux/LinuxDeviceWatch.h"
@@ -14,7 +14,6 @@
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UsblpDeviceFiles.h"
-#include "update/ImageDigest.h"
 
 namespace {
 
@@ -26,25 +25,10 @@ class SnapshotPlatform : public CliPlatform {
 public:
     ImageFacts TakeImage(const std::string& path, uint64_t largest,
                          const std::function<bool()>& cancelled) override {
-        Sha256 digest;
-        auto snapshot = std::make_shared<ImageSnapshot>();
-        ImageSnapshot::TakeOptions options;
-        options.largest = largest;
-        options.observer = [&](const uint8_t* bytes, std::size_t count) {
-            digest.Update(bytes, count);
-        };
-        options.cancelled = cancelled;
-        ImageFacts facts;
-        facts.error = ImageSnapshot::Take(path, options, snapshot.get());
-        if (facts.error != 0) {
-            facts.problem = snapshot->problem();
-            return facts;
-        }
-        facts.size = snapshot->size();
-        if (snapshot->copied()) facts.sha256 = digest.FinishHex();
+        TakenImage taken = TakeHashedSnapshot(path, largest, cancelled);
         path_ = path;
-        snapshot_ = std::move(snapshot);
-        return facts;
+        snapshot_ = std::move(taken.snapshot);
+        return ImageFacts{taken.error, taken.problem, taken.size, taken.sha256};
     }
     std::shared_ptr<ImageFileApi> MakeImages() override {
         return std::make_shared<LinuxImageFiles>(path_, snapshot_);
@@ -83,12 +67,23 @@ public:
     UsbDeviceSource& Devices() override { return printers_; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers_); }
     std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
-        auto watch = std::make_unique<LinuxDeviceWatch>(false);
-        printers_.SetChangeListener([notify = watch.get()] { notify->Notify(); });
-        return watch;
+        return std::make_unique<SimulatedWatch>(printers_);
     }
 
 private:
+    // Told of the printers' comings and goings for as long as it lives.
+    class SimulatedWatch : public LinuxDeviceWatch {
+    public:
+        explicit SimulatedWatch(SimulatedPrinters& printers)
+            : LinuxDeviceWatch(false), printers_(printers) {
+            printers_.SetChangeListener([this] { Notify(); });
+        }
+        ~SimulatedWatch() override { printers_.SetChangeListener(nullptr); }
+
+    private:
+        SimulatedPrinters& printers_;
+    };
+
     SimulatedPrinters printers_;
 };
 

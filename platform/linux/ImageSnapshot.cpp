@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "platform/linux/LinuxErrors.h"
+#include "platform/linux/PrivateFile.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "text/ErrorCodes.h"
 
@@ -21,12 +21,6 @@ namespace {
 
 // The one buffer of a copy, whatever the image's size; its halves serve the comparison.
 constexpr std::size_t CopyBufferSize = 64 * 1024;
-
-uint32_t SnapshotErrorFromErrno(int errnoValue) {
-    // usblp's ENOSPC is the printer's paper; here it is the temporary folder's room.
-    if (errnoValue == ENOSPC || errnoValue == EDQUOT) return ErrorCode::DiskFull;
-    return ErrorCodeFromErrno(errnoValue);
-}
 
 // Up to count bytes at offset, fewer only where the file ends; -1 with errno on failure.
 ssize_t ReadFully(int fd, uint64_t offset, uint8_t* buffer, std::size_t count) {
@@ -82,30 +76,21 @@ UniqueFd OpenImageFile(const std::string& path, struct stat* status, uint32_t* e
     return fd;
 }
 
-// Unlinked from the start and never linkable (O_EXCL), so no other program can reach it.
-UniqueFd CreateTemporaryFile(uint32_t* error) {
-    const char* tmpdir = std::getenv("TMPDIR");
-    const std::string folders[] = {tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp",
-                                   "/var/tmp"};
-    for (const std::string& folder : folders) {
-        UniqueFd fd = AboveStandardDescriptors(
-            UniqueFd(open(folder.c_str(), O_TMPFILE | O_EXCL | O_RDWR | O_CLOEXEC, 0600)));
-        if (fd.IsValid()) return fd;
-        *error = SnapshotErrorFromErrno(errno);
-    }
-    return UniqueFd();
+bool Cancelled(const ImageSnapshot::TakeOptions& options) {
+    return options.cancelled && options.cancelled();
 }
 
-uint32_t CopyPieces(int from, int to, uint64_t size, const ImageSnapshot::PieceObserver& observer,
+uint32_t CopyPieces(int from, int to, uint64_t size, const ImageSnapshot::TakeOptions& options,
                     uint8_t* buffer) {
     for (uint64_t offset = 0; offset < size;) {
+        if (Cancelled(options)) return ErrorCode::OperationAborted;
         const std::size_t piece =
             static_cast<std::size_t>(std::min<uint64_t>(CopyBufferSize, size - offset));
         const ssize_t got = ReadFully(from, offset, buffer, piece);
         if (got < 0) return ErrorCodeFromErrno(errno);
         if (static_cast<std::size_t>(got) != piece) return ErrorCode::SharingViolation;
-        if (!WriteFully(to, offset, buffer, piece)) return SnapshotErrorFromErrno(errno);
-        if (observer) observer(buffer, piece);
+        if (!WriteFully(to, offset, buffer, piece)) return FileErrorFromErrno(errno);
+        if (options.observer) options.observer(buffer, piece);
         offset += piece;
     }
     return ErrorCode::Success;
@@ -114,9 +99,11 @@ uint32_t CopyPieces(int from, int to, uint64_t size, const ImageSnapshot::PieceO
 // File times may be as coarse as two seconds (FAT) and are set from a clock that stands still
 // for milliseconds, so a rewrite during the copy need not show in them: the file is read a
 // second time and must still hold what was copied.
-uint32_t ComparePieces(int from, int to, uint64_t size, uint8_t* buffer) {
+uint32_t ComparePieces(int from, int to, uint64_t size, const ImageSnapshot::TakeOptions& options,
+                       uint8_t* buffer) {
     constexpr std::size_t half = CopyBufferSize / 2;
     for (uint64_t offset = 0; offset < size;) {
+        if (Cancelled(options)) return ErrorCode::OperationAborted;
         const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(half, size - offset));
         const ssize_t original = ReadFully(from, offset, buffer, piece);
         if (original < 0) return ErrorCodeFromErrno(errno);
@@ -141,19 +128,25 @@ bool SameFileState(const struct stat& before, const struct stat& after) {
 
 }  // namespace
 
-uint32_t ImageSnapshot::Take(const std::string& path, PieceObserver observer, ImageSnapshot* out) {
+uint32_t ImageSnapshot::Take(const std::string& path, const TakeOptions& options,
+                             ImageSnapshot* out) {
     uint32_t error = ErrorCode::Success;
     struct stat before {};
     const UniqueFd image = OpenImageFile(path, &before, &error);
     if (!image.IsValid()) return error;
-    UniqueFd copy = CreateTemporaryFile(&error);
-    if (!copy.IsValid()) return error;
-
     const uint64_t size = static_cast<uint64_t>(before.st_size);
+    out->fd_.Reset();
+    out->size_ = size;
+    // Copying gigabytes would take seconds and fill the temporary folder, often memory, to
+    // learn nothing that the size has not told already.
+    if (size > options.largest) return ErrorCode::Success;
+    UniqueFd copy = CreatePrivateFile(options.withoutTmpfile, &out->problem_);
+    if (!copy.IsValid()) return ErrorCode::NoPrivateCopy;
+
     std::vector<uint8_t> buffer(CopyBufferSize);
-    error = CopyPieces(image.Get(), copy.Get(), size, observer, buffer.data());
+    error = CopyPieces(image.Get(), copy.Get(), size, options, buffer.data());
     if (error == ErrorCode::Success) {
-        error = ComparePieces(image.Get(), copy.Get(), size, buffer.data());
+        error = ComparePieces(image.Get(), copy.Get(), size, options, buffer.data());
     }
     struct stat after {};
     if (error == ErrorCode::Success && fstat(image.Get(), &after) != 0) {
@@ -162,13 +155,15 @@ uint32_t ImageSnapshot::Take(const std::string& path, PieceObserver observer, Im
     if (error == ErrorCode::Success && !SameFileState(before, after)) {
         error = ErrorCode::SharingViolation;
     }
-    if (error != ErrorCode::Success) return error;
-    out->fd_ = std::move(copy);
-    out->size_ = size;
-    return ErrorCode::Success;
+    if (error == ErrorCode::Success) out->fd_ = std::move(copy);
+    return error;
 }
 
 bool ImageSnapshot::ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t* read) const {
+    if (!copied()) {
+        errno = EFBIG;
+        return false;
+    }
     const ssize_t got = ReadFully(fd_.Get(), offset, static_cast<uint8_t*>(buffer), count);
     if (got < 0) return false;
     *read = static_cast<uint32_t>(got);

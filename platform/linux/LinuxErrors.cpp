@@ -87,6 +87,11 @@ uint32_t ErrorCodeFromErrno(int errnoValue) {
     return ErrnoCodeBit | static_cast<uint32_t>(errnoValue);
 }
 
+uint32_t FileErrorFromErrno(int errnoValue) {
+    if (errnoValue == ENOSPC || errnoValue == EDQUOT) return ErrorCode::DiskFull;
+    return ErrorCodeFromErrno(errnoValue);
+}
+
 uint32_t SystemErrorDescription(uint32_t code, uint32_t /*languageId*/, char* buffer,
                                 uint32_t bufferSize) {
     const std::string text = DescriptionOf(code);

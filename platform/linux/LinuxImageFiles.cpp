@@ -5,6 +5,7 @@
 
 #include "platform/linux/LinuxErrors.h"
 #include "text/ErrorCodes.h"
+#include "update/FlashUpdate.h"
 
 namespace orlup {
 
@@ -13,6 +14,11 @@ LinuxImageFiles::LinuxImageFiles(ImageSnapshot::PieceObserver observer)
 
 LinuxImageFiles::LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken)
     : takenPath_(std::move(takenPath)), taken_(std::move(taken)) {}
+
+void LinuxImageFiles::Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken) {
+    takenPath_ = std::move(path);
+    taken_ = std::move(taken);
+}
 
 bool LinuxImageFiles::Fail(uint32_t code) {
     lastError_ = code;
@@ -30,7 +36,8 @@ FileHandle LinuxImageFiles::OpenImage(const std::string& path) {
         image.snapshot = taken_;
     } else {
         auto snapshot = std::make_shared<ImageSnapshot>();
-        const uint32_t error = ImageSnapshot::Take(path, observer_, snapshot.get());
+        const uint32_t error = ImageSnapshot::Take(
+            path, {FlashUpdate::LargestImage, observer_, nullptr}, snapshot.get());
         if (error != ErrorCode::Success) {
             Fail(error);
             return InvalidFileHandle;

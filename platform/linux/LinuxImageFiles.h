@@ -10,7 +10,9 @@
 namespace orlup {
 
 /// Opening an image takes its snapshot (ImageSnapshot), so that what the transfer reads is
-/// the file as it was opened, as Windows' read-only sharing guarantees there.
+/// the file as it was opened, as Windows' read-only sharing guarantees there. An image too
+/// large for the flash update is not copied: it opens with its size, and reading it fails with
+/// ErrorCode::FileTooLarge.
 class LinuxImageFiles : public ImageFileApi {
 public:
     /// observer sees the bytes of every image as its snapshot is taken.
@@ -18,6 +20,9 @@ public:
     /// Serves the image at takenPath from a snapshot already taken, which several transfers
     /// can share; any other path is snapshot when it is opened.
     LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken);
+
+    /// From now on the image at path is served from taken, which was taken off this thread.
+    void Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken);
 
     FileHandle OpenImage(const std::string& path) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;

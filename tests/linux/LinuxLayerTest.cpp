@@ -1,12 +1,17 @@
-// The Linux layer over real descriptors: a fake sysfs, ptys standing in for usblp, image files.
+// The Linux layer over real descriptors: a fake sysfs, ptys standing in for usblp, image files,
+// record files, a journal of the test's own, signals in child processes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,15 +19,21 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
 
 #include "FakeSysfs.h"
 #include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/Interruption.h"
+#include "platform/linux/JournalRecorder.h"
+#include "platform/linux/LinuxDeviceWatch.h"
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/LinuxImageFiles.h"
+#include "platform/linux/RecordFiles.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UniqueFd.h"
@@ -30,25 +41,44 @@
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "update/FileNameRule.h"
+#include "update/FlashUpdate.h"
 
 namespace orlup::test {
 namespace {
 
 using namespace std::chrono_literals;
 
+/// Runs body in a child process and returns its exit status, 128 + the signal that ended it, or
+/// -1 when stops is set and the child did not stop once (it is then continued). A failed
+/// expectation in the child is printed there; return HasFailure() to tell it.
+int InChild(const std::function<int()>& body, bool stops = false) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const int code = body();
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, stops ? WUNTRACED : 0);
+    if (stops && !WIFSTOPPED(status)) return -1;
+    if (stops) kill(child, SIGCONT), waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+/// InChild in a mount namespace of its own, so that what body mounts stays there: 77 where the
+/// system does not allow one (not root), 1 when an expectation failed, else body's status.
+int InPrivateMounts(const std::function<int()>& body) {
+    return InChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
+            return 77;
+        const int code = body();
+        return code != 0 ? code : ::testing::Test::HasFailure() ? 1 : 0;
+    });
+}
+
 int OpenDescriptors() {
     return static_cast<int>(
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
-}
-
-// What a child process does to its descriptors, signals and namespaces stays there; its exit
-// status comes back.
-int InChild(const std::function<int()>& body) {
-    const pid_t child = fork();
-    if (child == 0) _exit(body());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApartAndANameFollowsEitherSlash) {
@@ -138,8 +168,7 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
         {"ILV-A1", image, "1-1", "usbmisc/lp0", ErrorCode::DeviceNotConnected},
         // The node belongs to the Ilvaran-II, or to another driver of the same printer.
         {"ILV-A1", printer.node, "1-2", "usbmisc/lp1", ErrorCode::DeviceNotConnected},
-        {"ILV-A1", printer.node, "1-1", "tty/ttyACM0", ErrorCode::DeviceNotConnected},
-    };
+        {"ILV-A1", printer.node, "1-1", "tty/ttyACM0", ErrorCode::DeviceNotConnected}};
     for (const auto& [serial, node, port, classDevice, code] : refusals) {
         const UsbDeviceRecord device{"", "", 0x044E, 0x200A, serial, "1-1", node};
         sysfs.LinkCharDevice(rdev, port, classDevice);
@@ -162,8 +191,7 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
         close(STDOUT_FILENO);
         ImageSnapshot snapshot;
         const bool movedUp = files.OpenDevice(printer) > 2 &&
-                             ImageSnapshot::Take(image, nullptr, &snapshot) == 0 &&
-                             snapshot.fd() > 2;
+                             ImageSnapshot::Take(image, {}, &snapshot) == 0 && snapshot.fd() > 2;
         int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
         for (int fd : {STDIN_FILENO, STDERR_FILENO, 3}) close(fd);  // 3 is not a standard one
         EnsureStandardDescriptors();
@@ -179,22 +207,25 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
 
 void OnForeignSignal(int) {}
 
-// A write that waits for the printer ends: at its timeout; at once on Ctrl-C, which the main
-// thread takes while another thread writes, and after which no write starts; at a signal let
-// through, as usblp answers a SIGSTOP or a debugger; at a hang-up, an unplug only when the node
-// goes. Any other signal waits until the write is done: usblp may drop or repeat a piece cut short.
+// A write that waits for the printer ends: at its timeout; at once on Ctrl-C or SIGHUP, which
+// the main thread takes while another thread writes, and after which no write starts; at a
+// signal let through, as usblp answers a SIGSTOP or a debugger; at a hang-up, an unplug only when
+// the node goes. Any other signal waits until the write is done: usblp may drop or repeat a piece
+// cut short.
 TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
     struct sigaction action {};
     action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library might
     for (int foreign : {SIGQUIT, SIGUSR1}) sigaction(foreign, &action, nullptr);
-    enum Cause { Timeout, Interrupt, Cut, HangUp, Unplug, Held };
+    enum Cause { Timeout, Interrupt, Sighup, Cut, HangUp, Unplug, Held };
     const std::tuple<Cause, uint32_t, std::chrono::milliseconds> cases[] = {
         {Timeout, ErrorCode::Timeout, 200ms},        {Interrupt, ErrorCode::OperationAborted, 5s},
         {Cut, ErrorCode::OperationAborted, 5s},      {HangUp, ErrorCode::GenFailure, 500ms},
-        {Unplug, ErrorCode::DeviceNotConnected, 5s}, {Held, ErrorCode::Success, 5s}};
+        {Unplug, ErrorCode::DeviceNotConnected, 5s}, {Held, ErrorCode::Success, 5s},
+        {Sighup, ErrorCode::OperationAborted, 5s}};
     for (const auto& [cause, code, timeout] : cases) {
         SCOPED_TRACE(cause);
         OpenPty();
+        const int caught = cause == Interrupt ? SIGINT : cause == Sighup ? SIGHUP : 0;
         const auto stall = [&, cause = cause, code = code, timeout = timeout] {
             UsblpDeviceFiles files(sysfs.sysfsRoot(), timeout);
             const FileHandle handle = files.OpenDevice(printer);
@@ -212,7 +243,7 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
                 done = true;
             });
             std::this_thread::sleep_for(300ms);
-            if (cause == Interrupt) kill(getpid(), SIGINT);
+            if (caught != 0) kill(getpid(), caught);
             if (cause == HangUp || cause == Unplug) master.Reset();
             // The node goes a little after the hang-up, as the kernel takes its time.
             if (cause == Unplug)
@@ -229,22 +260,21 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             writer.join();
             // Ctrl-C also refuses every later write at once.
             const bool refused =
-                cause != Interrupt ||
-                (InterruptSignal() == SIGINT && !files.Write(handle, "x", 1, &later) && later == 0);
+                caught == 0 ||
+                (InterruptSignal() == caught && !files.Write(handle, "x", 1, &later) && later == 0);
             const bool ended = ok == (written == image.size()) && files.LastError() == code &&
                                (cause != Held || received == image);
             const auto took = std::chrono::steady_clock::now() - start;
             return refused && ended && !held && took >= 200ms && took < 1300ms;
         };
-        EXPECT_TRUE(cause != Interrupt
-                        ? stall()
-                        : InChild([&] {
-                              sigset_t inherited;  // SIGINT blocked, as a parent may leave it
-                              sigemptyset(&inherited);
-                              sigaddset(&inherited, SIGINT);
-                              pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
-                              return InstallInterruptionHandlers() && stall() ? 0 : 1;
-                          }) == 0);
+        EXPECT_TRUE(caught == 0 ? stall()
+                                : InChild([&] {
+                                      sigset_t inherited;  // blocked, as a parent may leave it
+                                      sigemptyset(&inherited);
+                                      sigaddset(&inherited, caught);
+                                      pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
+                                      return InstallInterruptionHandlers() && stall() ? 0 : 1;
+                                  }) == 0);
     }
 }
 
@@ -267,8 +297,7 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
         {"touched", [&] { utimensat(AT_FDCWD, path.c_str(), touched, 0); }, false},
         {"unlinked", [&] { unlink(path.c_str()); }, true},
         {"replaced", [&] { WriteFile(other, changed), rename(other.c_str(), path.c_str()); }, true},
-        {"left alone", [] {}, true},
-    };
+        {"left alone", [] {}, true}};
     const std::function<void()>* changeDuringCopy = nullptr;
     LinuxImageFiles files([&](const uint8_t* piece, size_t size) {
         if (observed.empty()) (*changeDuringCopy)();
@@ -312,23 +341,235 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
 }
 
-TEST(LinuxImageTest, ATemporaryFolderWithoutRoomFailsAsDiskFull) {
+// An image too large to send is judged by its size alone, at once; any other's copy ends at a
+// cancel, is made where O_TMPFILE is missing and leaves nothing behind; and a failure to make
+// one says where it was tried.
+TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) {
     FakeSysfs scratch;
-    const std::string image = scratch.scratch() + "/0493fw.hex", tiny = scratch.scratch() + "/tmp";
-    WriteFile(image, std::string(200000, 'x'));
-    std::filesystem::create_directory(tiny);
-    const int result = InChild([&, uid = std::to_string(getuid()), gid = std::to_string(getgid())] {
-        // Root of its own namespaces, which may mount a small folder without privileges.
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return 77;
-        WriteFile("/proc/self/setgroups", "deny");
-        WriteFile("/proc/self/uid_map", "0 " + uid + " 1");
-        WriteFile("/proc/self/gid_map", "0 " + gid + " 1");
+    const std::string image = scratch.scratch() + "/0493fw.hex", huge = image + ".huge",
+                      tiny = scratch.scratch() + "/tiny", empty = scratch.scratch() + "/empty";
+    std::string bytes(4 << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+    WriteFile(image, bytes);
+    WriteFile(huge, "");
+    ASSERT_EQ(truncate(huge.c_str(), FlashUpdate::LargestImage + 1), 0);
+    for (const std::string& folder : {tiny, empty}) std::filesystem::create_directory(folder);
+    const int result = InPrivateMounts([&] {
         if (mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=16k") != 0) return 77;
-        setenv("TMPDIR", tiny.c_str(), 1);
+        // Reachable through its descriptor once /tmp is covered.
+        const UniqueFd opened(open(image.c_str(), O_RDONLY | O_CLOEXEC));
+        const std::string hidden = "/proc/self/fd/" + std::to_string(opened.Get());
+        // One snapshot taken again and again; every copy is a named one. The cancel is asked 64
+        // times while the image is copied, then 128 times while it is compared. No copy of the huge
+        // image would fit.
+        const std::tuple<std::string, std::string, uint64_t, int, uint32_t> cases[] = {
+            {empty, image, bytes.size(), 0, 0},
+            {tiny, huge, FlashUpdate::LargestImage, 0, 0},
+            {empty, image, UINT64_MAX, 3, ErrorCode::OperationAborted},
+            {empty, image, UINT64_MAX, 64 + 3, ErrorCode::OperationAborted},
+            {tiny, image, UINT64_MAX, 0, ErrorCode::DiskFull},
+            {"/missing", hidden, UINT64_MAX, 0, ErrorCode::NoPrivateCopy}};
         ImageSnapshot snapshot;
-        return ImageSnapshot::Take(image, nullptr, &snapshot) == ErrorCode::DiskFull ? 0 : 1;
+        for (const auto& [tmpdir, path, largest, cancelAt, code] : cases) {
+            SCOPED_TRACE(tmpdir + " " + std::to_string(cancelAt));
+            if (code == ErrorCode::NoPrivateCopy) {
+                for (const char* folder : {"/tmp", "/var/tmp"})
+                    mount("", folder, "tmpfs", MS_RDONLY, "");
+            }
+            setenv("TMPDIR", tmpdir.c_str(), 1);
+            int asked = 0;
+            auto lastAsked = std::chrono::steady_clock::now();
+            std::string observed, copy(bytes.size(), '\0');
+            const ImageSnapshot::TakeOptions options{
+                largest,
+                [&](const uint8_t* piece, size_t size) {
+                    observed.append(reinterpret_cast<const char*>(piece), size);
+                },
+                [&, cancelAt = cancelAt] {
+                    lastAsked = std::chrono::steady_clock::now();
+                    return ++asked == cancelAt;
+                },
+                true};
+            EXPECT_EQ(ImageSnapshot::Take(path, options, &snapshot), code);
+            EXPECT_LT(std::chrono::steady_clock::now() - lastAsked, 100ms);
+            uint32_t read = 0;
+            const int readError = snapshot.ReadAt(0, copy.data(), copy.size(), &read) ? 0 : errno;
+            EXPECT_EQ(readError, code == 0 && path == image ? 0 : EFBIG);
+            EXPECT_TRUE(readError != 0 || (copy == bytes && observed == bytes));
+            EXPECT_EQ(snapshot.size(), path == huge ? FlashUpdate::LargestImage + 1 : bytes.size());
+            EXPECT_TRUE(code == ErrorCode::NoPrivateCopy || std::filesystem::is_empty(tmpdir));
+            EXPECT_EQ(snapshot.problem(),
+                      code != ErrorCode::NoPrivateCopy
+                          ? ""
+                          : "/missing, /tmp, /var/tmp: " + ErrorText(ErrorCode::AccessDenied));
+        }
+        return 0;
     });
-    if (result == 77) GTEST_SKIP() << "no user namespaces here";
+    if (result == 77) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(result, 0);
+}
+
+TEST(LinuxRecordsTest, TheHistoryIsFoundByTheFirstAbsoluteFolderOfItsVariables) {
+    const std::tuple<const char*, const char*, const char*, std::string> cases[] = {
+        {"/x", "/s", "/h", "/x/orlup/history.jsonl"},
+        {"x", "/s:/t", "/h", "/s/history.jsonl"},
+        {nullptr, "s", "/h", "/h/.local/state/orlup/history.jsonl"},
+        {"", nullptr, "h", ""}};
+    for (const auto& [xdgStateHome, stateDirectory, home, path] : cases)
+        EXPECT_EQ(HistoryPath(xdgStateHome, stateDirectory, home), path) << path;
+}
+
+// A line goes whole onto a line of its own, or not at all: a file size limit makes the write
+// come up short as a full disk does. A FIFO in the file's place fails at once.
+TEST(LinuxRecordsTest, ALineGoesWholeOnALineOfItsOwnOrNotAtAll) {
+    FakeSysfs scratch;
+    const std::string path = scratch.scratch() + "/state/history.jsonl",
+                      fifo = scratch.scratch() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    // An empty line stands for another process's record cut short at its first byte; the last
+    // line fits but for its last 4 bytes.
+    const std::tuple<rlim_t, std::string, uint32_t, std::string> cases[] = {
+        {RLIM_INFINITY, "a\n", 0, "a\n"},
+        {RLIM_INFINITY, "", 0, "c"},
+        {RLIM_INFINITY, "d\n", 0, "c\nd\n"},
+        {5, "eeee\n", ErrorCode::FileTooLarge, "c\nd\n"}};
+    for (const auto& [limit, line, code, after] : cases) {
+        const rlimit limited{limit, unlimited.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);
+        if (line.empty()) std::ofstream(path) << "c";
+        const uint32_t result = line.empty() ? 0 : AppendRecordLine(path, line);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_EQ(result, code) << line;
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}),
+                  after);
+    }
+    signal(SIGXFSZ, previous);
+    for (const auto& [made, mode] :
+         {std::pair(path, 0600u), {scratch.scratch() + "/state", 0700u}}) {
+        struct stat status {};
+        EXPECT_TRUE(stat(made.c_str(), &status) == 0 && (status.st_mode & 0777) == mode) << made;
+    }
+    EXPECT_EQ(AppendRecordLine(fifo, "x\n"), ErrorCode::AccessDenied);
+    // Another process's lock is waited for.
+    const UniqueFd other(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    flock(other.Get(), LOCK_EX);
+    std::thread unlock([&] { std::this_thread::sleep_for(100ms), flock(other.Get(), LOCK_UN); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(AppendRecordLine(path, "f\n") == 0 &&
+                std::chrono::steady_clock::now() - start >= 100ms);
+    unlock.join();
+}
+
+// The journal's native protocol: a value with a line break goes as its name, a line break, its
+// length in 64 bits little-endian, the value and a line break.
+std::string JournalField(const std::string& name, const std::string& value) {
+    if (value.find('\n') == std::string::npos) return name + "=" + value + "\n";
+    const uint64_t length = value.size();
+    return name + "\n" + std::string(reinterpret_cast<const char*>(&length), sizeof length) +
+           value + "\n";
+}
+
+// A journal of the test's own at the journal's path.
+TEST(LinuxRecordsTest, AJournalEntryCarriesEveryFieldWhole) {
+    const int result = InPrivateMounts([] {
+        if (mount("tmpfs", "/run", "tmpfs", 0, nullptr) != 0) return 77;
+        std::filesystem::create_directories("/run/systemd/journal");
+        const UniqueFd journal(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        sockaddr_un address{AF_UNIX, "/run/systemd/journal/socket"};
+        EXPECT_EQ(bind(journal.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        // Device strings and paths are whatever their makers chose.
+        AttemptRecord records[3] = {{"", "Ilvaran", "SN\n\xff", "1-1", "/img/0493\nfw", 2500,
+                                     "ab12", 1024, false, "write failed", 1167}};
+        records[2] = records[1] = records[0];
+        records[1].done = true;
+        records[2].size = records[2].bytesSent = 0;
+        const std::string printer = "Ilvaran SN\n\xff at 1-1: ";
+        // Every field of a failed record; the summary of one done and of one that never sent.
+        const std::tuple<int, const char*, std::string> fields[] = {
+            {0, "MESSAGE_ID", "31434674ef8f41d2abe48661ccee2767"},
+            {0, "MESSAGE", printer + "failed after 1024 of 2500 bytes - write failed"},
+            {0, "PRIORITY", "3"},
+            {0, "ORLUP_SERIAL", "SN\n\xff"},
+            {0, "ORLUP_BUS_PORT", "1-1"},
+            {0, "ORLUP_MODEL", "Ilvaran"},
+            {0, "ORLUP_IMAGE", "/img/0493\nfw"},
+            {0, "ORLUP_SHA256", "ab12"},
+            {0, "ORLUP_BYTES_SENT", "1024"},
+            {0, "ORLUP_SIZE", "2500"},
+            {0, "ORLUP_RESULT", "write failed"},
+            {0, "ORLUP_CODE", "1167"},
+            {1, "MESSAGE", printer + "done, 2500 bytes of /img/0493\nfw"},
+            {1, "PRIORITY", "6"},
+            {2, "MESSAGE", printer + "failed before sending - write failed"}};
+        std::string entries[3];
+        for (int i = 0; i < 3; ++i) {
+            JournalRecorder().Record(records[i]);
+            entries[i].resize(1 << 16);
+            entries[i].resize(
+                std::max<ssize_t>(recv(journal.Get(), &entries[i][0], entries[i].size(), 0), 0));
+        }
+        for (const auto& [i, name, value] : fields)
+            EXPECT_NE(entries[i].find(JournalField(name, value)), std::string::npos) << name;
+        return 0;
+    });
+    if (result == 77) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(result, 0);
+}
+
+// A Wait that another thread's act cuts short ends for that cause only; a stop signal waits,
+// held, until the program takes it and stops itself.
+TEST(LinuxWatchTest, AWaitEndsForItsCauseAndAStopWaitsUntilTheProgramTakesIt) {
+    const int result = InChild(
+        [] {
+            // Without a descriptor to spare, neither can wake a Wait.
+            rlimit descriptors{};
+            getrlimit(RLIMIT_NOFILE, &descriptors);
+            const rlimit none{0, descriptors.rlim_max};
+            setrlimit(RLIMIT_NOFILE, &none);
+            EXPECT_FALSE(HoldStopSignals() || InstallInterruptionHandlers());
+            setrlimit(RLIMIT_NOFILE, &descriptors);
+            signal(SIGHUP, SIG_IGN);  // as nohup leaves it, which it stays
+            EXPECT_TRUE(HoldStopSignals() && InstallInterruptionHandlers());
+            EXPECT_EQ(signal(SIGHUP, SIG_IGN), SIG_IGN);
+            struct sigaction action {};
+            action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library
+            sigaction(SIGUSR1, &action, nullptr);
+            LinuxDeviceWatch watch(false);
+            EXPECT_FALSE(watch.hotplugWorks());
+            using Event = UsbDeviceWatch::Event;
+            const pthread_t waiter = pthread_self();
+            // What a Wait ends with, and the next Wait at once: a stop and Ctrl-C stay for the
+            // program to look at, all else is taken.
+            const std::tuple<std::function<void()>, std::chrono::milliseconds, Event, Event>
+                cases[] = {{[&] { pthread_kill(waiter, SIGUSR1); }, 150ms, Event::TimedOut,
+                            Event::TimedOut},
+                           {[&] { watch.Wake(); }, 5s, Event::Woken, Event::TimedOut},
+                           {[&] { watch.Notify(), watch.Notify(); }, -1ms, Event::Changed,
+                            Event::TimedOut},
+                           {[] { kill(getpid(), SIGTSTP); }, 5s, Event::Woken, Event::Woken},
+                           {[] { kill(getpid(), SIGINT); }, 5s, Event::Woken, Event::Woken}};
+            for (const auto& [cause, timeout, event, next] : cases) {
+                const auto start = std::chrono::steady_clock::now();
+                std::thread other([&cause = cause] {
+                    std::this_thread::sleep_for(50ms);
+                    cause();
+                });
+                EXPECT_EQ(watch.Wait(timeout), event);
+                const auto took = std::chrono::steady_clock::now() - start;
+                other.join();
+                const auto expected = event == Event::TimedOut ? timeout : 50ms;
+                EXPECT_TRUE(took >= expected && took < expected + 500ms);
+                EXPECT_EQ(watch.Wait(0ms), next);
+                EXPECT_EQ(TakeStopRequest(), next == Event::Woken && InterruptSignal() == 0);
+            }
+            EXPECT_EQ(InterruptSignal(), SIGINT);
+            StopProcess();
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        },
+        true);
     EXPECT_EQ(result, 0);
 }
 

@@ -127,10 +127,10 @@ expect_pace() {
 # cli_start SECONDS WORDS...: orlup-cli WORDS in the background, as from a terminal, killed
 # after SECONDS; redirections (">&-") and pipes ("| head -n1") among the WORDS apply to
 # orlup-cli. Sets CLI_PID: timeout and the starter both exec, so it is orlup-cli's own (but
-# the pipeline's shell with a pipe). CLI, if set, runs instead of orlup-cli-static.
+# the pipeline's shell with a pipe). CLI, if set, runs instead of orlup-cli.
 cli_start() {
     CLI_LIMIT=$1 CLI_START=$(uptime_cs) CLI_WORDS=$(shift && echo "$*")
-    eval "exec timeout -s KILL $1 printer-emulator exec ${CLI:-orlup-cli-static} $CLI_WORDS" \
+    eval "exec timeout -s KILL $1 printer-emulator exec ${CLI:-orlup-cli} $CLI_WORDS" \
         > $RUN/cli.out 2> $RUN/cli.err &
     CLI_PID=$!
     echo $CLI_PID >> $PIDS
