@@ -19,7 +19,7 @@ include(GNUInstallDirs)
 set(PKG ${PROJECT_SOURCE_DIR}/packaging)
 set(PKG_OUT ${PROJECT_BINARY_DIR}/packaging)
 
-# Relative to the prefix unless absolute; debian/rules names the folders of its release.
+# Relative to the prefix unless absolute; debian/rules gives the unit's as Debian 12 wants it.
 set(ORLUP_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING "Folder of the udev rule")
 set(ORLUP_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Folder of the station's unit")
 foreach(dir UDEV_RULES SYSTEMD_UNIT)
