@@ -14,7 +14,9 @@
 #include "AboutDialog.h"
 #include "AccessibleControls.h"
 #include "AppMessageBox.h"
+#include "HistoryFile.h"
 #include "TemplateWidgets.h"
+#include "text/ErrorCodes.h"
 
 namespace orlup {
 
@@ -51,11 +53,11 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     InstallHelpKey(*this, seams_.help);  // "E&xit" takes the focus first, being made first
 }
 
-UpdaterDialog::~UpdaterDialog() = default;
+UpdaterDialog::~UpdaterDialog() { StopPreparing(); }
 
 void UpdaterDialog::ConnectControls() {
     connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(updateButton_, &QPushButton::clicked, this, [this] { flash_.OnUpdateFlash(); });
+    connect(updateButton_, &QPushButton::clicked, this, [this] { OnUpdateFlash(); });
     connect(selectButton_, &QPushButton::clicked, this, [this] { OnSelectFile(); });
 }
 
@@ -159,6 +161,64 @@ void UpdaterDialog::EnableButtons(bool enable) {
     updateButton_->setEnabled(enable);
 }
 
+void UpdaterDialog::OnUpdateFlash() {
+    const std::string path = ToNarrow(pathEdit_->text());
+    prepared_ = {};
+    preparedPath_ = path;
+    // A path the flash update refuses by its name alone has nothing to read.
+    if (seams_.preparer == nullptr || ModelForPath(path) == nullptr) return StartAttempt();
+    EnableButtons(false);
+    cancelPreparing_ = false;
+    preparing_ = std::thread([this, path] {
+        seams_.preparer->Take(path, [this] { return cancelPreparing_.load(); });
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!preparing_.joinable()) return;  // the dialog closed meanwhile
+                preparing_.join();
+                prepared_ = seams_.preparer->Serve();
+                EnableButtons(true);
+                StartAttempt();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void UpdaterDialog::StartAttempt() {
+    attemptStart_ = UtcTimestamp(std::chrono::system_clock::now());
+    flash_.OnUpdateFlash();
+}
+
+// A queued end of the reading is dropped with the dialog, so the thread is waited for here.
+void UpdaterDialog::StopPreparing() {
+    cancelPreparing_ = true;
+    if (preparing_.joinable()) preparing_.join();
+}
+
+void UpdaterDialog::AttemptEnded(const AttemptOutcome& outcome) { Record(outcome); }
+
+void UpdaterDialog::Record(const AttemptOutcome& outcome) {
+    if (flash_.imagePath().empty()) return;  // a click before any image was named
+    const FirmwareModel* model = ModelForPath(flash_.imagePath());
+    AttemptRecord record;
+    record.time = attemptStart_;
+    record.model = model != nullptr ? model->modelName : "";
+    if (outcome.printer) {
+        record.serial = outcome.printer->serial;
+        record.busPort = outcome.printer->busPort;
+    }
+    record.image = flash_.imagePath();
+    // Unless the path box was changed while the image was read.
+    const bool prepared = preparedPath_ == flash_.imagePath();
+    record.size = prepared && prepared_.size != 0 ? prepared_.size : outcome.imageSize;
+    record.sha256 = prepared ? prepared_.sha256 : "";
+    record.bytesSent = outcome.bytesSent;
+    record.done = outcome.completed;
+    record.result = outcome.completed ? "done" : outcome.message;
+    record.code = outcome.errorCode;
+    for (AttemptRecorder* recorder : seams_.recorders) recorder->Record(record);
+}
+
 void UpdaterDialog::accept() {
     TakeImagePath();
     QDialog::accept();
@@ -166,6 +226,16 @@ void UpdaterDialog::accept() {
 
 void UpdaterDialog::done(int result) {
     for (auto& entry : timers_) entry.second->stop();
+    StopPreparing();
+    // Closing cuts a transfer short, which the flash update does not report as ended.
+    if (flash_.busy()) {
+        AttemptOutcome outcome = flash_.outcome();
+        outcome.message = "Transfer interrupted after " + std::to_string(outcome.bytesSent) +
+                          " of " + std::to_string(outcome.imageSize) +
+                          " bytes: the dialog was closed";
+        outcome.errorCode = ErrorCode::OperationAborted;
+        Record(outcome);
+    }
     QDialog::done(result);
 }
 

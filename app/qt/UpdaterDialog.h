@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QDialog>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "DialogSeams.h"
 #include "update/FlashUpdate.h"
@@ -43,6 +45,7 @@ public:
     uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
     void KillTimer(uint32_t id) override;
     void EnableButtons(bool enable) override;
+    void AttemptEnded(const AttemptOutcome& outcome) override;
 
     /// "E&xit", Alt+X and Enter: the edit box's text becomes the image path, then the end.
     void accept() override;
@@ -57,6 +60,11 @@ private:
     void InstallMenuKey();
     void ShowWindowMenu(const QPoint& globalPos);
     void PostTick(uint32_t id);
+    /// "&Update Flash": the image is read off this thread first, where a preparer is given.
+    void OnUpdateFlash();
+    void StartAttempt();
+    void StopPreparing();
+    void Record(const AttemptOutcome& outcome);
 
     DialogSeams seams_;
     std::string imagePath_;
@@ -67,6 +75,11 @@ private:
     QProgressBar* progress_ = nullptr;
     FlashUpdate flash_;
     std::map<uint32_t, QTimer*> timers_;  // children of the dialog
+    std::thread preparing_;
+    std::atomic<bool> cancelPreparing_{false};
+    ImagePreparer::Prepared prepared_;
+    std::string preparedPath_;
+    std::string attemptStart_;
 };
 
 }  // namespace orlup

@@ -1,12 +1,41 @@
 // Entry point of the Linux GUI: wires the real USB printers, or the simulated ones, to the dialog.
+#include <cstdlib>
 #include <iostream>
 
 #include "CommandLine.h"
+#include "HistoryFile.h"
 #include "UpdaterApp.h"
+#include "platform/linux/HashedSnapshot.h"
+#include "platform/linux/JournalRecorder.h"
 #include "platform/linux/LinuxImageFiles.h"
+#include "platform/linux/RecordFiles.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UsblpDeviceFiles.h"
+
+namespace {
+
+// The image's private snapshot, taken off the dialog's thread and then served to the flash
+// update.
+class SnapshotPreparer : public orlup::ImagePreparer {
+public:
+    explicit SnapshotPreparer(orlup::LinuxImageFiles& images) : images_(images) {}
+    void Take(const std::string& path, const std::function<bool()>& cancelled) override {
+        path_ = path;
+        taken_ = orlup::TakeHashedSnapshot(path, orlup::FlashUpdate::LargestImage, cancelled);
+    }
+    Prepared Serve() override {
+        images_.Serve(path_, taken_.snapshot, taken_.error);
+        return Prepared{taken_.size, taken_.sha256};
+    }
+
+private:
+    orlup::LinuxImageFiles& images_;
+    std::string path_;
+    orlup::TakenImage taken_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     orlup::EnsureStandardDescriptors();
@@ -27,7 +56,14 @@ int main(int argc, char** argv) {
                                           : orlup::FlashSystem{devices, ports, images};
     orlup::QtFileChooser fileChooser;
     orlup::HelpWindow help(QCoreApplication::applicationDirPath());
-    orlup::UpdaterApp::InitInstance({system, fileChooser, help, options->simulate},
-                                    options->imagePath);
+    orlup::HistoryFile history(orlup::HistoryPath(std::getenv("XDG_STATE_HOME"),
+                                                  std::getenv("STATE_DIRECTORY"),
+                                                  std::getenv("HOME")),
+                               orlup::AppendRecordLine, "orlup", std::cerr);
+    orlup::JournalRecorder journal;
+    SnapshotPreparer preparer(images);
+    orlup::UpdaterApp::InitInstance(
+        {system, fileChooser, help, options->simulate, {&history, &journal}, &preparer},
+        options->imagePath);
     return 0;
 }

@@ -15,9 +15,11 @@ LinuxImageFiles::LinuxImageFiles(ImageSnapshot::PieceObserver observer)
 LinuxImageFiles::LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken)
     : takenPath_(std::move(takenPath)), taken_(std::move(taken)) {}
 
-void LinuxImageFiles::Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken) {
+void LinuxImageFiles::Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken,
+                            uint32_t error) {
     takenPath_ = std::move(path);
     taken_ = std::move(taken);
+    takenError_ = error;
 }
 
 bool LinuxImageFiles::Fail(uint32_t code) {
@@ -32,6 +34,10 @@ LinuxImageFiles::OpenedImage* LinuxImageFiles::Find(FileHandle handle) {
 
 FileHandle LinuxImageFiles::OpenImage(const std::string& path) {
     OpenedImage image;
+    if (takenError_ != 0 && path == takenPath_) {
+        Fail(takenError_);
+        return InvalidFileHandle;
+    }
     if (taken_ != nullptr && path == takenPath_) {
         image.snapshot = taken_;
     } else {

@@ -21,8 +21,9 @@ public:
     /// can share; any other path is snapshot when it is opened.
     LinuxImageFiles(std::string takenPath, std::shared_ptr<const ImageSnapshot> taken);
 
-    /// From now on the image at path is served from taken, which was taken off this thread.
-    void Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken);
+    /// From now on the image at path is served from taken, which was taken off this thread; or,
+    /// where taking it failed with error, opening it fails so.
+    void Serve(std::string path, std::shared_ptr<const ImageSnapshot> taken, uint32_t error = 0);
 
     FileHandle OpenImage(const std::string& path) override;
     bool Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
@@ -42,6 +43,7 @@ private:
     ImageSnapshot::PieceObserver observer_;
     std::string takenPath_;
     std::shared_ptr<const ImageSnapshot> taken_;
+    uint32_t takenError_ = 0;
     std::map<FileHandle, OpenedImage> images_;
     FileHandle nextHandle_ = 1;
     uint32_t lastError_ = 0;

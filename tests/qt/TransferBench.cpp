@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     files.AddDevice("printer");
     QtFileChooser chooser;
     HelpWindow help{QString()};
-    UpdaterDialog dialog(DialogSeams{files.System(), chooser, help});
+    UpdaterDialog dialog(DialogSeams{files.System(), chooser, help, false, {}, nullptr});
     dialog.show();
     const qint64 startUp = QTest::qWaitForWindowExposed(&dialog) ? clock.elapsed() : 1000000;
 

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
+#include <atomic>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -28,6 +30,7 @@
 #include "UpdaterApp.h"
 #include "UpdaterDialog.h"
 #include "fakes/FakePlatform.h"
+#include "text/ErrorCodes.h"
 #include "update/FlashTexts.h"
 
 using namespace orlup;
@@ -62,6 +65,26 @@ struct Watcher : QObject {
     }
 };
 
+/// Reads an image until the dialog's own loop has run that often meanwhile, which it could not
+/// if the reading held its thread.
+struct SlowPreparer : ImagePreparer {
+    void Take(const std::string&, const std::function<bool()>& cancelled) override {
+        for (int i = 0; i < 2000 && loopRuns < loopRunsWanted && !cancelled(); ++i) {
+            QThread::msleep(1);
+        }
+        loopRanMeanwhile = loopRuns >= loopRunsWanted;
+    }
+    Prepared Serve() override { return {1234, "digest"}; }
+    std::atomic<int> loopRuns{0};
+    int loopRunsWanted = 0;
+    bool loopRanMeanwhile = false;
+};
+
+struct Records : AttemptRecorder {
+    void Record(const AttemptRecord& record) override { kept.push_back(record); }
+    std::vector<AttemptRecord> kept;
+};
+
 // One dialog, shown and active, with one printer of that product; the help page is looked for
 // in programDir/bin and programDir/share/orlup.
 struct Rig {
@@ -70,8 +93,10 @@ struct Rig {
     QtFileChooser chooser;
     QTemporaryDir programDir;
     HelpWindow help{programDir.path() + "/bin"};
-    std::unique_ptr<UpdaterDialog> dialog =
-        std::make_unique<UpdaterDialog>(DialogSeams{files.System(), chooser, help});
+    SlowPreparer preparer;
+    Records records;
+    std::unique_ptr<UpdaterDialog> dialog = std::make_unique<UpdaterDialog>(
+        DialogSeams{files.System(), chooser, help, false, {&records}, &preparer});
 
     explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
         dialog->show();
@@ -178,7 +203,8 @@ private slots:
         HelpWindow help{QString()};
         Watcher watcher;
         watcher.onShown = [](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); };
-        QVERIFY(!UpdaterApp::InitInstance({files.System(), chooser, help, true}, "/i/0493.hex"));
+        QVERIFY(!UpdaterApp::InitInstance({files.System(), chooser, help, true, {}, nullptr},
+                                          "/i/0493.hex"));
         QCOMPARE(watcher.seen.size(), std::size_t(1));
         // Like MulDiv: half a pixel and more rounds up.
         QCOMPARE(DialogUnits(7, 13).ToPixels(217, 98, 50, 14), QRect(380, 159, 88, 23));
@@ -186,6 +212,7 @@ private slots:
 
     // A transfer ends in one box on the dialog's convention, shown from a tick as a failure's
     // would be (the failures and their texts are the core's); E&xit ends it at once, without one.
+    // The image is read first off the dialog's thread, and the attempt is recorded either way.
     void transferMovesProgressAndButtons_data() {
         QTest::addColumn<uint32_t>("size");
         QTest::addColumn<QStringList>("percentages");  // what the bar tells assistive technology
@@ -213,11 +240,17 @@ private slots:
             enabledInBox = QTest::qWaitFor([&] { return select->isEnabled(); }, 2000);
             box->close();
         };
+        QTimer ticking;
+        connect(&ticking, &QTimer::timeout, [&] { ++rig.preparer.loopRuns; });
+        ticking.start(1);
+        rig.preparer.loopRunsWanted = 5;
         rig.StartUpdate("/images/0498rev3.hex");
         QVERIFY(!rig.Control(IDC_UPDATE_FLASH)->isEnabled() && !select->isEnabled());
         const int searches = rig.files.listings;
         QTest::keyClick(rig.dialog.get(), Qt::Key_U, Qt::AltModifier);  // disabled: no attempt
         QCOMPARE(rig.files.listings, searches);
+        QTRY_VERIFY(rig.files.listings > 0);
+        QVERIFY(rig.preparer.loopRanMeanwhile);
         if (percentages.isEmpty()) {
             QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
             rig.Control<QPushButton>(layout::IdOk)->click();
@@ -232,6 +265,14 @@ private slots:
         for (const QTimer* timer : rig.dialog->findChildren<QTimer*>()) QVERIFY(!timer->isActive());
         rig.dialog.reset();
         QCOMPARE(rig.files.OpenHandles(), 0);
+        QCOMPARE(rig.records.kept.size(), std::size_t(1));
+        const AttemptRecord& record = rig.records.kept.front();
+        QCOMPARE(record.done, !percentages.isEmpty());
+        QCOMPARE(record.code, percentages.isEmpty() ? ErrorCode::OperationAborted : 0u);
+        QVERIFY(record.done ? record.result == "done"
+                            : QString::fromStdString(record.result).endsWith("dialog was closed"));
+        QVERIFY(record.model == "Ilvaran-II" && record.image == "/images/0498rev3.hex");
+        QVERIFY(record.size == 1234 && record.sha256 == "digest");
     }
 
     // What each way of giving a window command (a key, where one is named) leads to: the About
