@@ -63,11 +63,12 @@ void StationView::Ended(Transfer& transfer) {
         }
         return;
     }
+    const std::string why = transfer.result.cutShort ? "interrupted" : outcome.message;
     const std::string sent = outcome.commandSent
                                  ? "failed after " + std::to_string(outcome.bytesSent) + " of " +
                                        std::to_string(outcome.imageSize) + " bytes - "
                                  : "failed before sending - ";
-    Set(transfer.printer, "failed: " + outcome.message, sent + outcome.message);
+    Set(transfer.printer, "failed: " + why, sent + why);
 }
 
 void StationView::Set(const UsbDeviceRecord& printer, const std::string& state,
