@@ -147,6 +147,11 @@ protected:
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
+    std::size_t HistoryLines() const {
+        std::ifstream file(historyPath);
+        return std::count(std::istreambuf_iterator<char>(file), {}, '\n');
+    }
+
     /// The standard output's JSON lines.
     std::vector<Json> Events() const {
         std::vector<Json> events;
@@ -427,7 +432,8 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     // After how many transfers ended, what changes, and the events that follow.
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
-        {1, [&] { unplug("1-1"); }, {}},
+        // Kept as soon as that printer is done, while the station goes on.
+        {1, [&] { unplug("1-1"), EXPECT_EQ(HistoryLines(), 1u); }, {}},
         {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update
         {1, [&] { plug("1-2", ""); }, {"skipped "}},
         {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
