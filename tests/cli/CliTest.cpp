@@ -433,7 +433,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
         // Kept as soon as that printer is done, while the station goes on.
-        {1, [&] { unplug("1-1"), EXPECT_EQ(HistoryLines(), 1u); }, {}},
+        {1, [&] { unplug("1-1"); EXPECT_EQ(HistoryLines(), 1u); }, {}},
         {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update
         {1, [&] { plug("1-2", ""); }, {"skipped "}},
         {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
