@@ -1,8 +1,8 @@
-# Windows: the portable ZIP of Orlup.exe, its help page and the licence, which F1 finds beside
-# the program. Linux: the install rules of what the Debian packages carry beside the two
-# executables, below; debian/ builds and splits them.
+# Windows: the portable ZIP of Orlup.exe and orlup-cli.exe, the help page and the licence, which
+# F1 finds beside the program. Linux: the install rules of what the Debian packages carry beside
+# the two executables, below; debian/ builds and splits them.
 if(WIN32)
-    install(TARGETS Orlup RUNTIME DESTINATION .)
+    install(TARGETS Orlup orlup-cli RUNTIME DESTINATION .)
     install(FILES ${PROJECT_SOURCE_DIR}/res/orlup-help.html ${PROJECT_SOURCE_DIR}/LICENSE
             DESTINATION .)
     set(CPACK_GENERATOR ZIP)

@@ -13,6 +13,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export LANG=C
 export LC_ALL=C
+# File names in UTF-8 on the Unix side, so that Windows names of any characters can be made;
+# the texts stay those of the C locale.
+export LC_CTYPE=C.UTF-8
+unset LC_ALL
 mkdir -p "$TMPDIR"
 
 orlupXvfbPidFile="$orlupWineState/xvfb.pid"

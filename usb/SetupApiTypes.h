@@ -46,6 +46,7 @@ constexpr uint32_t DigcfPresent = 0x02;
 constexpr uint32_t DigcfDeviceInterface = 0x10;
 constexpr uint32_t SpdrpDeviceDesc = 0;
 constexpr uint32_t SpdrpFriendlyName = 12;
+constexpr uint32_t SpdrpLocationInformation = 13;
 
 // The entry points in the Setup API's own signatures (BOOL is int, DWORD uint32_t). Only the
 // 64-bit calling convention is modelled: there is one, so no WINAPI is needed.

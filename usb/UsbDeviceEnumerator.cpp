@@ -65,6 +65,16 @@ bool ParseId(const std::string& text, std::size_t at, uint16_t* id) {
 
 }  // namespace
 
+std::string DevicePathSerial(const std::string& devicePath) {
+    constexpr std::size_t none = std::string::npos;
+    const std::size_t ids = devicePath.find('#');
+    const std::size_t start = ids == none ? none : devicePath.find('#', ids + 1);
+    const std::size_t end = start == none ? none : devicePath.find('#', start + 1);
+    if (end == none) return "";
+    const std::string instance = devicePath.substr(start + 1, end - start - 1);
+    return instance.find('&') == none ? instance : "";
+}
+
 bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId) {
     const std::size_t vendorAt = sizeof PathStart - 1;
     const std::size_t productAt = vendorAt + 4 + sizeof ProductStart - 1;
@@ -139,6 +149,13 @@ void UsbDeviceEnumerator::AppendRecord(SetupApiBinding& api, DeviceInfoSet set,
     record.devicePath = devicePath;
     record.description = description;
     DevicePathIds(devicePath, &record.vendorId, &record.productId);
+    record.serial = DevicePathSerial(devicePath);
+    char location[DescriptionSize];
+    if (ReadProperty(api, set, device, SpdrpLocationInformation, location)) {
+        record.busPort = location;
+    }
+    // What the port opens, as the node is on Linux.
+    record.node = devicePath;
     records_.push_back(record);
 }
 

@@ -30,6 +30,11 @@ private:
     std::vector<UsbDeviceRecord> records_;
 };
 
+/// The serial number in a device interface path "\\?\usb#vid_...&pid_...#INSTANCE#{class}":
+/// the instance part, unless it holds '&', which marks the one Windows makes up for a device
+/// without a usable serial; empty for any other path.
+std::string DevicePathSerial(const std::string& devicePath);
+
 /// The vendor and product id of a device interface path that begins with
 /// "\\?\usb#vid_%04.4x&pid_%04.4x" exactly (lower-case hexadecimal); false for any other path.
 bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId);

@@ -17,10 +17,13 @@ struct UsbDeviceRecord {
     /// 0 when the device's identifiers are unknown; no model has that vendor.
     uint16_t vendorId = 0;
     uint16_t productId = 0;
-    // What Linux knows the device by; empty on Windows.
-    std::string serial;   // as the device reports it, possibly empty
-    std::string busPort;  // the port chain, such as "1-1.2"
-    std::string node;     // the printer node, such as "/dev/usb/lp0"; empty without a driver
+    // What a technician knows the device by, each possibly empty. Linux: the serial as the
+    // device reports it, the port chain ("1-1.2") and the printer node ("/dev/usb/lp0", empty
+    // without a driver). Windows: the device instance's own part when it is the serial, the
+    // location Device Manager shows ("Port_#0002.Hub_#0004") and the device interface path.
+    std::string serial;
+    std::string busPort;
+    std::string node;
 };
 
 /// The search's matching rule: the device carries that vendor and product id.

@@ -25,6 +25,9 @@ void CliHost::RunTimer(FlashUpdate& update) {
     Clock::time_point next = Clock::now() + period_;
     while (timerRunning_) {
         std::this_thread::sleep_until(next);
+        // Windows' sleeps count whole milliseconds and drop the fraction, so the first may end
+        // early; a tick must never come before its time.
+        while (Clock::now() < next) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (options_.gate != nullptr && options_.gate->Pass()) next = Clock::now();
         if (options_.interrupted && options_.interrupted()) return;
         update.OnTimer(timerId_);

@@ -5,7 +5,8 @@
 #include <iostream>
 
 #include "RunCli.h"
-#include "platform/linux/HashedSnapshot.h"
+#include "SnapshotPlatform.h"
+#include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/Interruption.h"
 #include "platform/linux/JournalRecorder.h"
 #include "platform/linux/LinuxDeviceWatch.h"
@@ -21,25 +22,9 @@ using namespace orlup;
 
 // Images are real files either way: one private snapshot, hashed while it is taken, feeds
 // every transfer of the run.
-class SnapshotPlatform : public CliPlatform {
-public:
-    ImageFacts TakeImage(const std::string& path, uint64_t largest,
-                         const std::function<bool()>& cancelled) override {
-        TakenImage taken = TakeHashedSnapshot(path, largest, cancelled);
-        path_ = path;
-        snapshot_ = std::move(taken.snapshot);
-        return ImageFacts{taken.error, taken.problem, taken.size, taken.sha256};
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override {
-        return std::make_shared<LinuxImageFiles>(path_, snapshot_);
-    }
+using LinuxSnapshotPlatform = SnapshotPlatform<ImageSnapshot, LinuxImageFiles>;
 
-private:
-    std::string path_;
-    std::shared_ptr<const ImageSnapshot> snapshot_;
-};
-
-class LinuxPlatform : public SnapshotPlatform {
+class LinuxPlatform : public LinuxSnapshotPlatform {
 public:
     UsbDeviceSource& Devices() override { return devices_; }
     std::shared_ptr<DeviceFileApi> MakePorts() override {
@@ -61,7 +46,7 @@ private:
 
 // The simulated printers keep each thread's last error apart themselves, and tell of their own
 // comings and goings.
-class SimulatedPlatform : public SnapshotPlatform {
+class SimulatedPlatform : public LinuxSnapshotPlatform {
 public:
     explicit SimulatedPlatform(SimulatedPrinters::Trouble trouble) : printers_(trouble) {}
     UsbDeviceSource& Devices() override { return printers_; }

@@ -7,6 +7,7 @@
 
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
+#include "text/SystemTerms.h"
 
 namespace orlup {
 
@@ -53,7 +54,7 @@ std::string PrinterStatus(DeviceFileApi& files, const UsbDeviceRecord& device) {
 std::string OpenFailureReason(uint32_t code) {
     switch (code) {
         case ErrorCode::AccessDenied:
-            return "access denied - add yourself to group lp or install the package's udev rule";
+            return SystemTerms::AccessDenied;
         case ErrorCode::Busy:
         case ErrorCode::SharingViolation:
             return "busy - another program (a print queue?) holds it";

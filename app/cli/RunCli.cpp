@@ -13,6 +13,7 @@
 #include "PrinterListing.h"
 #include "StationCommand.h"
 #include "Version.h"
+#include "text/SystemTerms.h"
 #include "update/ImageDigest.h"
 
 namespace orlup {
@@ -32,11 +33,15 @@ const char* const Usage =
     "\n"
     "Exit status: 0 every printer flashed, 1 a transfer failed, 2 a bad command line,\n"
     "3 no printer of the model (or the wait ran out), 4 the image was refused,\n"
-    "5 no usable printer (busy, access denied, several, another model),\n"
-    "129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.\n";
+    "5 no usable printer (busy, access denied, several, another model),\n";
+
+void PrintUsage(std::ostream& out) {
+    out << Usage << "129/130/143 interrupted by " << SystemTerms::Interruptions << ".\n";
+}
 
 int BadCommandLine(const CliContext& context, const std::string& problem) {
-    context.err << "orlup-cli: " << Printable(problem) << '\n' << Usage;
+    context.err << "orlup-cli: " << Printable(problem) << '\n';
+    PrintUsage(context.err);
     return ExitStatus::Usage;
 }
 
@@ -46,17 +51,27 @@ std::string Rejected(char** argv) {
 }
 
 // The file-name rule needs a folder part: "0493fw.hex" typed in the image's own folder would
-// otherwise be refused.
+// otherwise be refused. Paths are UTF-8 on every system, and Windows' rule takes the backslash
+// alone, which "C:/fw/0493.hex" typed by hand would lack.
 bool MakeAbsolute(std::string* path, const CliContext& context) {
-    const std::filesystem::path given(*path);
-    if (path->empty() || given.is_absolute()) return true;
+    if (path->empty()) return true;
+    std::filesystem::path given;
+    try {
+        given = std::filesystem::u8path(*path).make_preferred();
+    } catch (const std::filesystem::filesystem_error&) {
+        return true;  // no UTF-8, which Windows cannot convert: left as given
+    }
+    if (given.is_absolute()) {
+        *path = given.u8string();
+        return true;
+    }
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::current_path(error);
     if (error) {
         context.err << "orlup-cli: the current folder cannot be told: " << error.message() << '\n';
         return false;
     }
-    *path = (folder / given).string();
+    *path = (folder / given).u8string();
     return true;
 }
 
@@ -153,7 +168,7 @@ int History(int argc, char** argv, const CliContext& context) {
     }
     if (optind != argc) return BadCommandLine(context, "history takes no operand");
     if (context.historyPath.empty()) {
-        context.err << "orlup-cli: no history without XDG_STATE_HOME, STATE_DIRECTORY or HOME\n";
+        context.err << "orlup-cli: no history without " << SystemTerms::HistoryVariables << '\n';
         return ExitStatus::TransferFailed;
     }
     PrintHistory(context.historyPath, json, context.out, context.err);
@@ -174,7 +189,7 @@ int RunCli(int argc, char** argv, const CliContext& context) {
     for (int c; (c = getopt_long(argc, argv, "+hV", Options, nullptr)) != -1;) {
         SimulatedPrinters::Trouble trouble{};
         if (c == 'h') {
-            context.out << Usage;
+            PrintUsage(context.out);
             return 0;
         }
         if (c == 'V') {

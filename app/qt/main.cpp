@@ -5,13 +5,14 @@
 #include "CommandLine.h"
 #include "HistoryFile.h"
 #include "UpdaterApp.h"
-#include "platform/linux/HashedSnapshot.h"
+#include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/JournalRecorder.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/RecordFiles.h"
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/SysfsUsbDevices.h"
 #include "platform/linux/UsblpDeviceFiles.h"
+#include "update/ImageDigest.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ public:
     explicit SnapshotPreparer(orlup::LinuxImageFiles& images) : images_(images) {}
     void Take(const std::string& path, const std::function<bool()>& cancelled) override {
         path_ = path;
-        taken_ = orlup::TakeHashedSnapshot(path, orlup::FlashUpdate::LargestImage, cancelled);
+        taken_ = orlup::TakeHashed<orlup::ImageSnapshot>(path, orlup::FlashUpdate::LargestImage,
+                                                         cancelled);
     }
     Prepared Serve() override {
         images_.Serve(path_, taken_.snapshot, taken_.error);
@@ -32,7 +34,7 @@ public:
 private:
     orlup::LinuxImageFiles& images_;
     std::string path_;
-    orlup::TakenImage taken_;
+    orlup::HashedImage<orlup::ImageSnapshot> taken_;
 };
 
 }  // namespace

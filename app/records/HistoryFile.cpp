@@ -1,7 +1,8 @@
 // The flash history: every attempt as one JSON line of a file that several programs append to.
 #include "HistoryFile.h"
 
-#include <ctime>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -10,6 +11,7 @@
 
 #include "text/ErrorText.h"
 #include "text/PrintableText.h"
+#include "text/SystemTerms.h"
 
 namespace orlup {
 
@@ -45,7 +47,9 @@ HistoryFile::HistoryFile(std::string path, LineAppender append, std::string prog
 
 void HistoryFile::Record(const AttemptRecord& record) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (path_.empty()) return Warn("no flash history is kept: set XDG_STATE_HOME or HOME");
+    if (path_.empty()) {
+        return Warn(std::string("no flash history is kept: set ") + SystemTerms::HistoryVariables);
+    }
     const uint32_t error = append_(path_, HistoryLine(record));
     if (error != 0) {
         Warn("the flash history cannot be written to " + Printable(path_) + ": " +
@@ -68,7 +72,8 @@ std::string HistoryLine(const AttemptRecord& record) {
 }
 
 void PrintHistory(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-    std::ifstream file(path);
+    // Windows opens a narrow path in its ANSI code page, which need not hold the UTF-8 one.
+    std::ifstream file(std::filesystem::u8path(path));
     std::string line;
     int shown = 0;
     int skipped = 0;
@@ -95,19 +100,34 @@ void PrintHistory(const std::string& path, bool json, std::ostream& out, std::os
     }
 }
 
+// The calendar worked out from the day count, in 400-year eras of 146097 days that begin on
+// 1 March, so that the leap day ends each year: gmtime_r is POSIX alone, and gmtime shares its
+// result between threads.
 std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool milliseconds) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32] = "";
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    using Days = std::chrono::duration<int64_t, std::ratio<86400>>;
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch());
+    const auto days = std::chrono::floor<Days>(ms);
+    const int64_t msOfDay = (ms - days).count();
+    const int64_t shifted = days.count() + 719468;  // days from 1 March of year 0
+    const int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const int64_t dayOfEra = shifted - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
+    const int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[64] = "";
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(msOfDay / 3600000),
+                  static_cast<long long>(msOfDay / 60000 % 60),
+                  static_cast<long long>(msOfDay / 1000 % 60));
     std::string stamp = text;
     if (milliseconds) {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            time.time_since_epoch()) % 1000;
-        char fraction[8] = "";
-        std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(ms.count()));
-        stamp += fraction;
+        std::snprintf(text, sizeof text, ".%03lld", static_cast<long long>(msOfDay % 1000));
+        stamp += text;
     }
     return stamp + "Z";
 }

@@ -8,7 +8,7 @@
 
 #include "app/win32/Dialog.h"
 #include "app/win32/FlashFileChooser.h"
-#include "app/win32/TimerResolution.h"
+#include "platform/windows/TimerResolution.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup {

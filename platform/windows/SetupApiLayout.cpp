@@ -60,6 +60,7 @@ static_assert(DigcfPresent == DIGCF_PRESENT);
 static_assert(DigcfDeviceInterface == DIGCF_DEVICEINTERFACE);
 static_assert(SpdrpDeviceDesc == SPDRP_DEVICEDESC);
 static_assert(SpdrpFriendlyName == SPDRP_FRIENDLYNAME);
+static_assert(SpdrpLocationInformation == SPDRP_LOCATION_INFORMATION);
 
 static_assert(SameSignatureV<SetupDiGetClassDevsAProc, decltype(&::SetupDiGetClassDevsA)>);
 static_assert(

@@ -42,6 +42,11 @@ FileHandle WindowsFileApi::OpenImage(const std::string& path) {
 
 bool WindowsFileApi::Write(FileHandle handle, const void* bytes, uint32_t count,
                            uint32_t* written) {
+    // The program is ending: a piece begun now could be cut anywhere.
+    if (WritesInterrupted()) {
+        lastError_ = ERROR_OPERATION_ABORTED;
+        return false;
+    }
     WriteWatchdog watchdog(writeLimit_);
     if (!watchdog.IsArmed()) {
         lastError_ = watchdog.error();
@@ -50,10 +55,10 @@ bool WindowsFileApi::Write(FileHandle handle, const void* bytes, uint32_t count,
     DWORD done = 0;
     if (!WriteFile(ToHandle(handle), bytes, count, &done, nullptr)) {
         const DWORD error = GetLastError();
-        // Nothing else cancels this thread's I/O. Part of the piece may have reached the
-        // printer, so the transfer cannot go on.
-        lastError_ =
-            error == ERROR_OPERATION_ABORTED && watchdog.HasFired() ? ERROR_TIMEOUT : error;
+        // Nothing but the watchdog cancels this thread's I/O. Part of the piece may have reached
+        // the printer, so the transfer cannot go on.
+        const bool timedOut = watchdog.HasFired() && !watchdog.WasInterrupted();
+        lastError_ = error == ERROR_OPERATION_ABORTED && timedOut ? ERROR_TIMEOUT : error;
         return false;
     }
     *written = done;

@@ -10,7 +10,8 @@ namespace orlup {
 
 class WindowsFileApi : public DeviceFileApi, public ImageFileApi {
 public:
-    /// A printer write that has not completed after writeLimit fails with ERROR_TIMEOUT.
+    /// A printer write that has not completed after writeLimit fails with ERROR_TIMEOUT; one
+    /// under way or begun after InterruptWrites, with ERROR_OPERATION_ABORTED.
     explicit WindowsFileApi(std::chrono::milliseconds writeLimit = std::chrono::seconds(10));
 
     /// CreateFileA of the device interface path with share mode 0: a printer that another

@@ -13,8 +13,9 @@
 namespace orlup {
 
 /// While it lives, a synchronous write of the thread that made it is cancelled once the limit
-/// has passed, and again every few milliseconds in case the first came just before the write
-/// began. The cancelled write fails with ERROR_OPERATION_ABORTED.
+/// has passed, or at once after InterruptWrites, and again every few milliseconds in case the
+/// first came just before the write began. The cancelled write fails with
+/// ERROR_OPERATION_ABORTED.
 class WriteWatchdog {
 public:
     explicit WriteWatchdog(std::chrono::milliseconds limit);
@@ -26,16 +27,27 @@ public:
     /// False when the watchdog could not be set up; error() tells why.
     bool IsArmed() const { return timer_ != nullptr; }
     uint32_t error() const { return error_; }
-    /// The limit has passed: a write that failed as cancelled was cancelled by the watchdog.
+    /// The timer has fired: a write that failed as cancelled was cancelled by the watchdog.
     bool HasFired() const { return fired_; }
+    /// It fired for InterruptWrites rather than for the limit.
+    bool WasInterrupted() const { return interrupted_; }
 
 private:
+    friend void InterruptWrites();
     static void CALLBACK OnExpiry(void* context, BOOLEAN);
+    void Interrupt();
 
     UniqueHandle writer_;
     HANDLE timer_ = nullptr;
     std::atomic<bool> fired_{false};
+    std::atomic<bool> interrupted_{false};
     uint32_t error_ = 0;
 };
+
+/// Fires every live watchdog at once, so that each write in progress, on any thread, ends, and
+/// every watchdog made afterwards fires as soon as it is made. Safe from any thread.
+void InterruptWrites();
+/// InterruptWrites was called: the program is ending, and no printer write may begin.
+bool WritesInterrupted();
 
 }  // namespace orlup

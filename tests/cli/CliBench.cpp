@@ -16,10 +16,11 @@
 
 #include "RunCli.h"
 #include "linux/FakeSysfs.h"
-#include "platform/linux/HashedSnapshot.h"
+#include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/LinuxDeviceWatch.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/SysfsUsbDevices.h"
+#include "update/ImageDigest.h"
 
 namespace orlup {
 namespace {
@@ -33,7 +34,7 @@ struct BenchPlatform : CliPlatform {
     std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers); }
     ImageFacts TakeImage(const std::string& path, uint64_t largest,
                          const std::function<bool()>& cancelled) override {
-        TakenImage taken = TakeHashedSnapshot(path, largest, cancelled);
+        HashedImage<ImageSnapshot> taken = TakeHashed<ImageSnapshot>(path, largest, cancelled);
         snapshot = taken.snapshot;
         return ImageFacts{taken.error, taken.problem, taken.size, taken.sha256};
     }

@@ -53,9 +53,10 @@ int GetDetail(DeviceInfoSet set, DeviceInterfaceData* data, DeviceInterfaceDetai
 int GetProperty(DeviceInfoSet set, DevInfoData* device, uint32_t property, uint32_t*,
                 uint8_t* buffer, uint32_t bufferSize, uint32_t*) {
     const FakeInterface& entry = SetOf(set)->interfaces.at(device->devInst);
-    const std::string& value = property == SpdrpFriendlyName ? entry.friendlyName
-                               : property == SpdrpDeviceDesc ? entry.deviceDesc
-                                                             : std::string();
+    const std::string& value = property == SpdrpFriendlyName          ? entry.friendlyName
+                               : property == SpdrpDeviceDesc          ? entry.deviceDesc
+                               : property == SpdrpLocationInformation ? entry.location
+                                                                      : std::string();
     if (value.empty() || value.size() + 1 > bufferSize) return 0;
     std::memcpy(buffer, value.c_str(), value.size() + 1);
     return 1;
@@ -79,7 +80,7 @@ FakeSetupApi::~FakeSetupApi() {
 }
 
 FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
-    interfaces.push_back(FakeInterface{devicePath, "", "", false, 0});
+    interfaces.push_back(FakeInterface{devicePath, "", "", "", false, 0});
     return interfaces.back();
 }
 

@@ -12,6 +12,7 @@ struct FakeInterface {
     std::string devicePath;
     std::string friendlyName;  // empty: the property is missing
     std::string deviceDesc;    // empty: the property is missing
+    std::string location;      // empty: the property is missing
     bool detailFails = false;
     uint32_t reportedSize = 0;  // nonzero: the detail size reported instead of the true one
 };

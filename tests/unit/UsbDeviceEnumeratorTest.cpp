@@ -105,6 +105,28 @@ TEST(UsbDeviceEnumeratorTest, NothingListedWithoutTheServiceOrASet) {
     EXPECT_EQ(api.loads, api.frees);
 }
 
+// What a technician sees in Device Manager: the serial from the instance part of the path unless
+// Windows made that part up ('&'), the location as the bus-port, and the path itself as the node.
+TEST(UsbDeviceEnumeratorTest, TellsEachDevicesSerialLocationAndPath) {
+    const std::string guid = "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    const std::pair<std::string, std::string> cases[] = {
+        {"\\\\?\\usb#vid_044e&pid_200a#ILV-A1" + guid, "ILV-A1"},
+        {"\\\\?\\usb#vid_044e&pid_200a#5&2a3b4c5d&0&2" + guid, ""},
+        {"\\\\?\\usb#vid_044e&pid_200a#ILV-A1", ""},  // no class part: no interface path
+        {"#x#", ""},
+    };
+    FakeSetupApi api;
+    for (const auto& [path, serial] : cases) api.Add(path).location = "Port_#0002.Hub_#0004";
+    api.interfaces.back().location.clear();
+    const std::vector<UsbDeviceRecord> devices = SetupApiDeviceSource(api).ListUsbDevices();
+    ASSERT_EQ(devices.size(), std::size(cases));
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(devices[i].serial, cases[i].second) << cases[i].first;
+        EXPECT_EQ(devices[i].busPort, i + 1 < devices.size() ? "Port_#0002.Hub_#0004" : "");
+        EXPECT_EQ(devices[i].node, cases[i].first);
+    }
+}
+
 // The search matches "\\?\usb#vid_%04.4x&pid_%04.4x" byte for byte at the start of the path.
 TEST(DevicePathIdsTest, OnlyTheExactLowerCasePrefixCarriesIds) {
     const struct {
