@@ -1,7 +1,7 @@
 // The flash history: every attempt as one JSON line of a file that several programs append to.
 #include "HistoryFile.h"
 
-#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -100,35 +100,20 @@ void PrintHistory(const std::string& path, bool json, std::ostream& out, std::os
     }
 }
 
-// The calendar worked out from the day count, in 400-year eras of 146097 days that begin on
-// 1 March, so that the leap day ends each year: gmtime_r is POSIX alone, and gmtime shares its
-// result between threads.
+// gmtime_r is POSIX's alone, and gmtime's result is shared: the lock keeps this program's own
+// calls apart.
 std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool milliseconds) {
-    using Days = std::chrono::duration<int64_t, std::ratio<86400>>;
+    static std::mutex calendar;
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch());
-    const auto days = std::chrono::floor<Days>(ms);
-    const int64_t msOfDay = (ms - days).count();
-    const int64_t shifted = days.count() + 719468;  // days from 1 March of year 0
-    const int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
-    const int64_t dayOfEra = shifted - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
-    const int64_t day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
-    const int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
-    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[64] = "";
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(msOfDay / 3600000),
-                  static_cast<long long>(msOfDay / 60000 % 60),
-                  static_cast<long long>(msOfDay / 1000 % 60));
-    std::string stamp = text;
-    if (milliseconds) {
-        std::snprintf(text, sizeof text, ".%03lld", static_cast<long long>(msOfDay % 1000));
-        stamp += text;
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    char text[32] = "";
+    {
+        const std::lock_guard<std::mutex> lock(calendar);
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
     }
+    std::string stamp = text;
+    // Three digits: 1000 more, without the leading 1.
+    if (milliseconds) stamp += "." + std::to_string(1000 + ms.count() % 1000).substr(1);
     return stamp + "Z";
 }
 
