@@ -94,7 +94,8 @@ serve() {
     fresh=
     [ "$1" != --fresh ] || { fresh=$1 && shift; }
     rm -f $RUN/$1.report
-    printer-emulator serve $fresh /dev/g_printer$1 $CONFIGFS/g$1/UDC $2 $3 $4 > $RUN/$1.report 2>&1 &
+    printer-emulator serve $fresh /dev/g_printer$1 $CONFIGFS/g$1/UDC $2 $3 $4 \
+        > $RUN/$1.report 2>&1 &
     echo $! | tee $RUN/$1.pid >> $PIDS
     wait_for 120 grep -q '^ready' $RUN/$1.report || fail "printer $1: $(cat $RUN/$1.report)"
 }

@@ -65,7 +65,7 @@ scenario_station() {
         '"event":"failed".*"serial":"ILV2-1".*"code":1167,' $RUN/cli.out
     printer 1 Ilvaran-II ILV2-1 $image || return
     for serial in ILV2-0 ILV2-1 ILV2-2; do
-        wait_for 150 event done $serial || fail "$serial never done" || return
+        wait_for 150 event "done" $serial || fail "$serial never done" || return
     done
     collect 0 1 2
     for slot in 0 1 2; do expect_report $slot match=yes; done
@@ -87,7 +87,7 @@ scenario_station() {
 stopped() { read -r stat < /proc/$1/stat && [ "${stat#*[)] T }" != "$stat" ]; }
 
 # --all, three printers at once, each at its own pace: on a quiet host each gets 95-98 % of
-# nominal; under TCG on a loaded one 52-84 %, as three orlup-cli processes side by side do too.
+# nominal; under TCG on a loaded one 47-84 %, as three orlup-cli processes side by side do too.
 # One tick shared by the three would give 33 %, and one printer after another would take three
 # times one transfer. Then Ctrl-Z with usblp's queues full: the program stops (state T) once
 # every writer is between two pieces, and SIGCONT lets every printer get the whole image; a stop
@@ -113,13 +113,15 @@ scenario_stop_all() {
             wait_for 30 stopped $CLI_PID
             expect "SIGTSTP: state T, stopped between pieces" stopped $CLI_PID
         fi
-        [ $signal = none -o $signal = HUP ] || { sleep 1 && kill -CONT $CLI_PID; }
+        [ $signal != TSTP ] && [ $signal != STOP ] || { sleep 1 && kill -CONT $CLI_PID; }
         cli_wait
         collect 0 1 2
         case $signal in
             none)
                 expect_eq "exit code" $CLI_RC 0
-                for slot in 0 1 2; do expect_report $slot match=yes && expect_pace $slot 45 110; done
+                for slot in 0 1 2; do
+                    expect_report $slot match=yes && expect_pace $slot 40 110
+                done
                 expect "all at once, in $(seconds_of $CLI_CS) s" \
                     [ $CLI_CS -le $((2 * 26214400 / ($(reported 0 pace) + 1))) ]
                 ;;
