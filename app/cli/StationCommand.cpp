@@ -27,9 +27,9 @@ public:
         if (const int status = session_.TakeImage(request_.sha256); status != 0) return status;
         watch_ = session_.platform().WatchDevices(true);
         view_ = std::make_unique<StationView>(session_);
-        session_.human() << "Waiting for " << session_.model()->modelName << " printers to flash with "
-                         << Printable(request_.image) << " (" << session_.facts().size
-                         << " bytes, sha256 " << session_.facts().sha256
+        session_.human() << "Waiting for " << session_.model()->modelName
+                         << " printers to flash with " << Printable(request_.image) << " ("
+                         << session_.facts().size << " bytes, sha256 " << session_.facts().sha256
                          << "); Ctrl-C stops." << std::endl;
         Rescan();
         while (session_.CaughtSignal() == 0) {
@@ -68,7 +68,10 @@ private:
         present_ = std::move(present);
     }
 
+    // The device appears before its driver's node, and comes back with it as another
+    // appearance: decided only then, or one re-power would be told of twice.
     void Decide(const UsbDeviceRecord& printer, int sameSerial) {
+        if (printer.node.empty()) return view_->Show(printer, "waiting", "waiting for its driver");
         if (printer.serial.empty()) {
             return Skip(printer, "refused: no serial number",
                         "it has no serial number, so it could not be told apart once re-powered; "
@@ -91,7 +94,6 @@ private:
             retry_.insert(Key(printer));
             return;
         }
-        if (printer.node.empty()) return view_->Show(printer, "waiting", "waiting for its driver");
         if (const uint32_t error = session_.TestOpen(printer); error != 0) {
             return Skip(printer, "failed: cannot be opened",
                         "cannot be opened: " + OpenFailureReason(error));
@@ -99,8 +101,7 @@ private:
         running_[printer.serial] = session_.Start(&printer, *view_, *watch_);
     }
 
-    void Skip(const UsbDeviceRecord& printer, const std::string& state,
-              const std::string& reason) {
+    void Skip(const UsbDeviceRecord& printer, const std::string& state, const std::string& reason) {
         ++skipped_;
         session_.events().Skipped(printer, reason);
         view_->Show(printer, state, reason);

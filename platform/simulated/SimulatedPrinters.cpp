@@ -27,17 +27,6 @@ UsbDeviceRecord SimulatedRecord(const FirmwareModel& model, int number, std::str
     return record;
 }
 
-uint64_t AnnouncedSize(const std::vector<uint8_t>& command) {
-    return uint64_t{command[4]} | uint64_t{command[5]} << 8 | uint64_t{command[6]} << 16 |
-           uint64_t{command[7]} << 24;
-}
-
-bool IsUpdateCommand(const std::vector<uint8_t>& command) {
-    const UpdateCommand expected =
-        BuildUpdateCommand(static_cast<uint32_t>(AnnouncedSize(command)));
-    return std::equal(expected.begin(), expected.end(), command.begin());
-}
-
 }  // namespace
 
 thread_local uint32_t SimulatedPrinters::lastError_ = 0;
@@ -123,8 +112,7 @@ FileHandle SimulatedPrinters::OpenDevice(const UsbDeviceRecord& device) {
         return InvalidFileHandle;
     }
     printer->open = true;
-    printer->command.clear();
-    printer->announced = printer->received = 0;
+    printer->intake = PrinterIntake();
     printer->commandAt.reset();
     return static_cast<FileHandle>(printer - printers_.begin() + 1);
 }
@@ -136,7 +124,8 @@ bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t cou
     if (open == nullptr) return Fail(ErrorCode::InvalidHandle);
     Printer& printer = *open;
     if (!printer.present) return Fail(ErrorCode::DeviceNotConnected);
-    const bool halfWay = printer.announced > 0 && printer.received * 2 >= printer.announced;
+    const PrinterIntake& intake = printer.intake;
+    const bool halfWay = intake.Announced() > 0 && intake.ImageTaken() * 2 >= intake.Announced();
     if (halfWay && trouble_ == Trouble::Unplug) {
         printer.present = false;
         lock.unlock();
@@ -148,29 +137,15 @@ bool SimulatedPrinters::Write(FileHandle handle, const void* bytes, uint32_t cou
         std::this_thread::sleep_for(writeTimeout_);
         return Fail(ErrorCode::Timeout);
     }
-    const uint32_t error = Take(printer, static_cast<const uint8_t*>(bytes), count);
-    if (error != ErrorCode::Success) return Fail(error);
+    // A printer that is told one size and sent another is a printer left half flashed.
+    const bool commandDue = !intake.CommandWhole();
+    printer.intake.Take(static_cast<const uint8_t*>(bytes), count);
+    if (intake.Spoiled()) return Fail(ErrorCode::WriteFault);
+    if (commandDue && intake.CommandWhole()) printer.commandAt = std::chrono::steady_clock::now();
     lock.unlock();
     std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000ull / BytesPerSecond));
     *written = count;
     return true;
-}
-
-// The command first, then the image; a printer that is told one size and sent another is a
-// printer left half flashed.
-uint32_t SimulatedPrinters::Take(Printer& printer, const uint8_t* bytes, uint32_t count) {
-    uint32_t used = 0;
-    const bool commandDue = printer.command.size() < UpdateCommandSize;
-    while (printer.command.size() < UpdateCommandSize && used < count) {
-        printer.command.push_back(bytes[used++]);
-    }
-    if (printer.command.size() < UpdateCommandSize) return ErrorCode::Success;
-    if (!IsUpdateCommand(printer.command)) return ErrorCode::WriteFault;
-    printer.announced = AnnouncedSize(printer.command);
-    if (printer.received + (count - used) > printer.announced) return ErrorCode::WriteFault;
-    if (commandDue) printer.commandAt = std::chrono::steady_clock::now();
-    printer.received += count - used;
-    return ErrorCode::Success;
 }
 
 bool SimulatedPrinters::Close(FileHandle handle) {
@@ -199,7 +174,7 @@ const SimulatedPrinters::Printer* SimulatedPrinters::Find(const std::string& ser
 uint64_t SimulatedPrinters::Received(const std::string& serial) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     const Printer* printer = Find(serial);
-    return printer != nullptr ? printer->received : 0;
+    return printer != nullptr ? printer->intake.ImageTaken() : 0;
 }
 
 std::optional<std::chrono::steady_clock::time_point> SimulatedPrinters::CommandTime(

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/simulated/PrinterIntake.h"
 #include "update/FirmwareModel.h"
 #include "usb/DeviceFileApi.h"
 #include "usb/UsbDevices.h"
@@ -48,23 +49,21 @@ public:
     /// Image bytes the printer with that serial took since its last command.
     uint64_t Received(const std::string& serial) const;
     /// When the printer with that serial last took a whole update command.
-    std::optional<std::chrono::steady_clock::time_point> CommandTime(const std::string& serial) const;
+    std::optional<std::chrono::steady_clock::time_point> CommandTime(
+        const std::string& serial) const;
 
 private:
     struct Printer {
         UsbDeviceRecord record;
         bool present = true;
         bool open = false;
-        std::vector<uint8_t> command;
-        uint64_t announced = 0;
-        uint64_t received = 0;
+        PrinterIntake intake;
         std::optional<std::chrono::steady_clock::time_point> commandAt;
     };
 
     bool Fail(uint32_t code);
     /// The open printer behind a handle; null for any other handle. Needs the lock.
     Printer* OpenPrinter(FileHandle handle);
-    uint32_t Take(Printer& printer, const uint8_t* bytes, uint32_t count);
     const Printer* Find(const std::string& serial) const;
     void Changed();
 

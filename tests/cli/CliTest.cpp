@@ -279,8 +279,8 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
     signal = SIGINT, signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
-    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
-                             "\n" + Interrupted);
+    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) + "\n" +
+                             Interrupted);
     EXPECT_EQ(out.str(), std::string("0% 0/2500 bytes\n40% 1024/2500 bytes\nSN1/1-1: failed after "
                                      "1024 of 2500 bytes - ") + FlashTexts::WriteFailed +
                              ErrorText(ErrorCode::OperationAborted) + "\n");
@@ -448,13 +448,17 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
         // Kept as soon as that printer is done, while the station goes on.
         {1, [&] { unplug("1-1"); EXPECT_EQ(HistoryLines(), 1u); }, {}},
-        {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update
+        // Re-powered after its update: the device comes before its driver's node.
+        {1, [&] { Printer("1-1", "A"); }, {}},
+        {1, [&] { plug("1-1", "A"); }, {"skipped A"}},
         {1, [&] { plug("1-2", ""); }, {"skipped "}},
         {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
-        {1, [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
+        {1,
+         [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
         {2, [&] { unplug("1-5"); }, {}},
-        {2, [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
+        {2,
+         [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
          {"started E", "done E"}},
         {3, [&] { signal = SIGINT, signalAfter = 0; }, {"summary "}},
     };
@@ -524,7 +528,7 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         {Trouble::None, {command, {1, 2}, {3, 4}}, 0, 4},
         {Trouble::None, {head, {0, 0, 0, 'C', 1}}, 0, 1},
         {Trouble::None, {{0x1B, 0x21, 0x68, 0, 4, 0, 0, 0, 'C'}}, ErrorCode::WriteFault, 0},
-        {Trouble::None, {command, {1, 2, 3, 4, 5}}, ErrorCode::WriteFault, 0},
+        {Trouble::None, {command, {1, 2, 3, 4, 5}}, ErrorCode::WriteFault, 4},
         {Trouble::None, {Bytes(big.begin(), big.end()), Bytes(51200, 7)}, 0, 51200},
         {Trouble::Stall, {command, {1, 2}, {3}}, ErrorCode::Timeout, 2},
         {Trouble::Unplug, {command, {1, 2}, {3}}, ErrorCode::DeviceNotConnected, 2},

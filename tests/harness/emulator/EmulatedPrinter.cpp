@@ -125,7 +125,7 @@ int ServePrinter(const ServeOptions& options) {
     struct sigaction action {};
     action.sa_handler = OnStop;
     sigaction(SIGTERM, &action, nullptr);
-    std::cout << "stale=" << port.Drain(100) << "\nready" << std::endl;
+    std::cout << "stale=" << (options.drainFirst ? port.Drain(100) : 0) << "\nready" << std::endl;
     EmulatedPrinter(options, port, std::move(image)).Serve();
     return 0;
 }

@@ -12,6 +12,9 @@ struct ServeOptions {
     std::string image;          // what should follow the update command
     std::string trouble;        // "", "stall" (stop reading) or "unplug" (pull the cable)
     uint64_t troubleAfter = 0;  // bytes received before the trouble starts
+    // Bytes a previous host left queued are read away first. A gadget bound just now has none,
+    // and its host may be writing already.
+    bool drainFirst = true;
 };
 
 /// Prints "ready" once the port is open and emptied, then serves until SIGTERM and prints

@@ -3,91 +3,52 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <sstream>
 
 namespace orlup::harness {
 
-namespace {
-
-constexpr uint8_t CommandPrefix[] = {0x1B, '!', 'g', 0x00};
-constexpr uint8_t CommandSuffix = 'C';
-
-}  // namespace
-
+// Only pauses after the command count: before it, the host was still finding the printer.
 void TransferLog::Receive(const uint8_t* bytes, size_t count, int64_t atMs) {
     if (count == 0) return;
-    stream_.insert(stream_.end(), bytes, bytes + count);
-    arrivals_.push_back({stream_.size(), atMs});
+    if (intake_.CommandWhole()) maxGapMs_ = std::max(maxGapMs_, atMs - lastAtMs_);
+    const uint64_t offset = intake_.ImageTaken();
+    const PrinterIntake::Split split = intake_.Take(bytes, count);
+    if (split.command > 0 && intake_.CommandWhole()) commandAtMs_ = atMs;
+    if (split.image > 0) lastImageAtMs_ = atMs;
+    Compare(bytes + split.command, split.image, offset);
+    received_ += count;
+    ++chunks_;
+    lastAtMs_ = atMs;
 }
 
-bool TransferLog::CommandOk() const {
-    return stream_.size() >= CommandSize &&
-           std::equal(std::begin(CommandPrefix), std::end(CommandPrefix), stream_.begin()) &&
-           stream_[CommandSize - 1] == CommandSuffix;
-}
-
-uint64_t TransferLog::Announced() const {
-    uint64_t size = 0;
-    for (size_t i = 0; CommandOk() && i < 4; ++i) size |= uint64_t{stream_[4 + i]} << (8 * i);
-    return size;
-}
-
-int64_t TransferLog::FirstMismatch(uint64_t payload) const {
-    for (uint64_t i = 0; i < payload; ++i) {
-        if (i >= expected_.size() || stream_[CommandSize + i] != expected_[i]) {
-            return static_cast<int64_t>(i);
+void TransferLog::Compare(const uint8_t* image, size_t count, uint64_t offset) {
+    for (size_t i = 0; i < count && firstMismatch_ < 0; ++i) {
+        if (offset + i >= expected_.size() || image[i] != expected_[offset + i]) {
+            firstMismatch_ = static_cast<int64_t>(offset + i);
         }
     }
-    return -1;
 }
 
-// When the first byteCount bytes had all come; -1 if they never did.
-int64_t TransferLog::ArrivalOf(uint64_t byteCount) const {
-    const auto found = std::find_if(arrivals_.begin(), arrivals_.end(),
-                                    [byteCount](const Arrival& a) { return a.end >= byteCount; });
-    return found == arrivals_.end() ? -1 : found->atMs;
-}
-
-// Only pauses after the command count: before it, the host was still finding the printer.
-int64_t TransferLog::MaxGapMs() const {
-    int64_t gap = 0;
-    for (size_t i = 1; i < arrivals_.size(); ++i) {
-        if (arrivals_[i - 1].end < CommandSize) continue;
-        gap = std::max(gap, arrivals_[i].atMs - arrivals_[i - 1].atMs);
-    }
-    return gap;
-}
-
-std::string TransferLog::HeaderHex() const {
-    std::string hex;
-    char pair[3];
-    for (size_t i = 0; i < std::min(stream_.size(), CommandSize); ++i) {
-        std::snprintf(pair, sizeof(pair), "%02x", stream_[i]);
-        hex += pair;
-    }
-    return hex.empty() ? "-" : hex;
-}
-
-// A real printer takes anything after a bad command, or past the announced size, as print
-// data: that is "extra", never image.
 std::string TransferLog::Report() const {
-    const uint64_t body = stream_.size() > CommandSize ? stream_.size() - CommandSize : 0;
-    const uint64_t payload = std::min(body, Announced());
-    const int64_t firstMismatch = FirstMismatch(payload);
-    const bool match = CommandOk() && Announced() == expected_.size() && body == expected_.size() &&
-                       firstMismatch < 0;
-    const int64_t payloadMs =
-        payload > 0 ? ArrivalOf(CommandSize + payload) - ArrivalOf(CommandSize) : 0;
-    const char* command = stream_.size() < CommandSize ? "short" : CommandOk() ? "ok" : "bad";
+    std::string header;
+    char pair[3];
+    for (size_t i = 0; i < intake_.CommandSize(); ++i) {
+        std::snprintf(pair, sizeof(pair), "%02x", intake_.command()[i]);
+        header += pair;
+    }
+    const uint64_t payload = intake_.ImageTaken();
+    const int64_t payloadMs = lastImageAtMs_ - commandAtMs_;
+    const bool match =
+        intake_.Complete() && intake_.Announced() == expected_.size() && firstMismatch_ < 0;
+    const char* command = !intake_.CommandWhole() ? "short" : intake_.CommandValid() ? "ok" : "bad";
     std::ostringstream out;
-    out << "received=" << stream_.size() << "\ncommand=" << command << "\nheader=" << HeaderHex()
-        << "\nannounced=" << Announced() << "\nexpected=" << expected_.size()
-        << "\npayload=" << payload << "\nextra=" << body - payload
-        << "\nfirstMismatch=" << firstMismatch << "\nmatch=" << (match ? "yes" : "no")
-        << "\nchunks=" << arrivals_.size()
+    out << "received=" << received_ << "\ncommand=" << command
+        << "\nheader=" << (header.empty() ? "-" : header) << "\nannounced=" << intake_.Announced()
+        << "\nexpected=" << expected_.size() << "\npayload=" << payload
+        << "\nextra=" << intake_.Refused() << "\nfirstMismatch=" << firstMismatch_
+        << "\nmatch=" << (match ? "yes" : "no") << "\nchunks=" << chunks_
         << "\npace=" << (payloadMs > 0 ? payload * 1000 / static_cast<uint64_t>(payloadMs) : 0)
-        << "\nmaxGapMs=" << MaxGapMs() << "\n";
+        << "\nmaxGapMs=" << maxGapMs_ << "\n";
     return out.str();
 }
 
