@@ -42,6 +42,9 @@ const std::string Image20k = Root + "0493-20k.hex";
 const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
 const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
 const std::string Completion = FlashTexts::Completion;
+// Without a terminal, a line at each tenth.
+const std::string Flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
+                            ("2500/2500 bytes\n" + Completion + "\n" + Done);
 const std::string Interrupted =
     "Transfer interrupted after 1024 of 2500 bytes. Re-power the printer with the rotary switch "
     "at position 4 and flash again.\n";
@@ -210,18 +213,16 @@ protected:
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
     const std::string hostile = Root + "0493\"\n\xfe.hex";
     fake.AddImage(hostile).bytes.assign(1, 'Z');  // one byte: a read of one is hashed too
-    const std::string digestOfZ = "bbeebd879e1dff6918546dc0c179fdde505f2a21591c9a9c96e36b054ec5af83";
+    const std::string digestOfZ =
+        "bbeebd879e1dff6918546dc0c179fdde505f2a21591c9a9c96e36b054ec5af83";
     const std::string notOpened =
         std::string("1 Ilvaran printer could not be opened: ") + SystemTerms::AccessDenied;
-    // Without a terminal, a line at each tenth.
-    const std::string flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
-                                ("2500/2500 bytes\n" + Completion + "\n" + Done);
     const std::string tenths = "0% 0/20480 bytes\n10% 2048/20480 bytes\n20% 4096/";
     const std::string noModel = Root + "0491.hex";
     // Arguments, exit status, a part of standard output and error, the bytes the printer got, and
     // the error its open fails with: 5 access denied, 50 no driver bound.
     const std::tuple<Strings, int, std::string, std::size_t, uint32_t> cases[] = {
-        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, flashed, 2509, 0},
+        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Flashed, 2509, 0},
         {{"flash", "--sha256", std::string(64, '0'), Image}, 4, "nothing was sent\n", 0, 0},
         {{"flash", Root + "0493-missing.hex"}, 4, ErrorText(ErrorCode::FileNotFound), 0, 0},
         {{"flash", "--all", Root + "0493b.hex"}, 4, ErrorText(ErrorCode::GenFailure), 0, 0},
@@ -279,16 +280,18 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
     signal = SIGINT, signalAfter = 2;  // the second piece's write is cut short
     EXPECT_EQ(Run({"flash", Image}), 130);
-    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
-                             "\n" + Interrupted);
+    EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) + "\n" +
+                             Interrupted);
     EXPECT_EQ(out.str(), std::string("0% 0/2500 bytes\n40% 1024/2500 bytes\nSN1/1-1: failed after "
-                                     "1024 of 2500 bytes - ") + FlashTexts::WriteFailed +
-                             ErrorText(ErrorCode::OperationAborted) + "\n");
+                                     "1024 of 2500 bytes - ") +
+                             FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
+                             "\n");
     signal = 1, signalAfter = 1;  // SIGHUP, which Windows lacks, between the first two pieces
     EXPECT_EQ(Run({"flash", Image}), 129);
     EXPECT_EQ(err.str(), Interrupted);
     signalAfter = -1;  // after the transfer: nothing was cut short
     EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(out.str() + err.str(), Flashed);
 
     signal = 0;
     EXPECT_EQ(Run({"flash", Image}, true), 0);
@@ -375,32 +378,40 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     }
 }
 
-// --json: one object a line on standard output, parsed back; the human text on standard error.
+// --json: one object a line on standard output, parsed back, whatever bytes a device's strings
+// hold; the human text on standard error.
 TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     fake.Device("1-1").FailWrite(3, ErrorCode::DeviceNotConnected);
+    fake.Device("1-1").record.serial = "SN\xC3\x9C";
     EXPECT_EQ(Run({"flash", "--json", "--sha256", Digest, Image}), 1);
-    const std::vector<Json> events = Events();
-    ASSERT_EQ(events.size(), 5u);
-    for (const Json& event : events) {
-        EXPECT_TRUE(std::regex_match(std::string(event["time"]),
-                                     std::regex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z")));
-        EXPECT_EQ(event["serial"], "SN1");
-        EXPECT_EQ(event["busPort"], "1-1");
+    EXPECT_THAT(out.str(), HasSubstr("\"serial\":\"SN\xC3\x9C\""));
+    const Json printer = {{"model", "Ilvaran"},
+                          {"serial", "SN\xC3\x9C"},
+                          {"busPort", "1-1"},
+                          {"node", "/dev/usb/lp0"}};
+    const Json failed = {
+        {"event", "failed"}, {"message", FlashTexts::WriteFailed + ErrorText(1167)},
+        {"code", 1167},      {"codeName", "DeviceNotConnected"},
+        {"bytesSent", 2048}, {"size", 2500},
+        {"status", 1}};
+    std::vector<Json> expected = {
+        {{"event", "started"}, {"image", Image}, {"size", 2500}, {"sha256", Digest}}, failed};
+    for (const int sent : {2048, 1024, 0}) {
+        expected.insert(expected.begin() + 1, Json{{"event", "progress"},
+                                                   {"percent", sent * 100 / 2500},
+                                                   {"bytesSent", sent},
+                                                   {"size", 2500}});
     }
-    EXPECT_EQ(events[0]["event"], "started");
-    EXPECT_EQ(events[0]["model"], "Ilvaran");
-    EXPECT_EQ(events[0]["node"], "/dev/usb/lp0");
-    EXPECT_EQ(events[0]["size"], 2500);
-    EXPECT_EQ(events[0]["sha256"], Digest);
-    EXPECT_EQ(events[1]["event"], "progress");
-    EXPECT_EQ(events[2]["percent"], 40);
-    EXPECT_EQ(events[2]["bytesSent"], 1024);
-    EXPECT_EQ(events[4]["event"], "failed");
-    EXPECT_EQ(events[4]["code"], ErrorCode::DeviceNotConnected);
-    EXPECT_EQ(events[4]["codeName"], "DeviceNotConnected");
-    EXPECT_EQ(events[4]["status"], 1);
-    EXPECT_EQ(events[4]["bytesSent"], 2048);
-    EXPECT_THAT(err.str(), HasSubstr("SN1/1-1: failed after 2048 of 2500 bytes - USB port"));
+    std::vector<Json> events = Events();
+    ASSERT_EQ(events.size(), expected.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(std::string(events[i]["time"]),
+                                     std::regex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z")));
+        events[i].erase("time");
+        expected[i].update(printer);
+        EXPECT_EQ(events[i], expected[i]);
+    }
+    EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
 
     fake.Device("1-1").failWriteCall = -1;
     EXPECT_EQ(Run({"flash", "--json", Image20k}), 0);
@@ -413,10 +424,16 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     EXPECT_THAT(err.str(), HasSubstr(Completion));
 
     EXPECT_EQ(Run({"flash", "--json", Root + "0498.hex"}), 3);
-    ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0]["message"], "No Ilvaran-II printers found");
-    EXPECT_EQ(Events()[0]["status"], 3);
-    EXPECT_EQ(Events()[0].count("serial"), 0u);
+    events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    events[0].erase("time");
+    EXPECT_EQ(events[0], Json({{"event", "failed"},
+                               {"message", "No Ilvaran-II printers found"},
+                               {"code", 0},
+                               {"codeName", ""},
+                               {"bytesSent", 0},
+                               {"size", 10},
+                               {"status", 3}}));
 }
 
 // --wait flashes the printer once it is plugged in; Ctrl-C while waiting sends nothing.
@@ -447,14 +464,21 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
         // Kept as soon as that printer is done, while the station goes on.
-        {1, [&] { unplug("1-1"); EXPECT_EQ(HistoryLines(), 1u); }, {}},
+        {1,
+         [&] {
+             unplug("1-1");
+             EXPECT_EQ(HistoryLines(), 1u);
+         },
+         {}},
         {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update
         {1, [&] { plug("1-2", ""); }, {"skipped "}},
         {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
-        {1, [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
+        {1,
+         [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
         {2, [&] { unplug("1-5"); }, {}},
-        {2, [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
+        {2,
+         [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
          {"started E", "done E"}},
         {3, [&] { signal = SIGINT, signalAfter = 0; }, {"summary "}},
     };
@@ -485,22 +509,46 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
 }
 
+// On a terminal the station's table is drawn again over itself at each change, and the
+// completion text stays below it.
+TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
+    CopyPerThread();
+    script = {{1,
+               [this] {
+                   const std::lock_guard<std::mutex> guard(lock);
+                   Printer("1-2", "B", "/dev/usb/lp1");
+               }},
+              {2, [this] { signal = SIGINT; }}};
+    EXPECT_EQ(Run({"station", Image}, true), 0);
+    EXPECT_THAT(out.str(),
+                testing::EndsWith("\x1b[7A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
+                                  "SN1                 1-1       done\n"
+                                  "B                   1-2       done\n\n" +
+                                  Completion + "\nStation stopped: 2 done, 0 failed, 0 skipped\n"));
+}
+
 // Ctrl-Z during --all stops the program only once every transfer holds between two pieces;
 // after it goes on, every printer gets the whole image.
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     Printer("1-2", "SN2");
     Printer("1-3", "SN3");
+    const Strings names = {"1-1", "1-2", "1-3"};
+    // Each write takes longer than a period, so that a stop comes with writes under way.
+    for (const std::string& name : names)
+        fake.Device(name).writeDelay = std::chrono::milliseconds(3);
     CopyPerThread();
     period = std::chrono::milliseconds(2);
+    const auto total = [&] {
+        std::size_t sum = 0;
+        for (const std::string& name : names) sum += Received(name);
+        return sum;
+    };
     int stops = 0;
     stopProcess = [&] {
         ++stops;
-        std::vector<std::size_t> before;
-        for (const auto& platform : made) before.push_back(platform->Device("1-1").received.size());
+        const std::size_t before = total();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        for (std::size_t i = 0; i < made.size(); ++i) {
-            EXPECT_EQ(made[i]->Device("1-1").received.size(), before[i]);
-        }
+        EXPECT_EQ(total(), before);
     };
     std::thread user([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -509,7 +557,7 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     EXPECT_EQ(Run({"flash", "--all", Image20k}), 0);
     user.join();
     EXPECT_EQ(stops, 1);
-    for (const std::string name : {"1-1", "1-2", "1-3"}) EXPECT_EQ(Received(name), 20489u);
+    for (const std::string& name : names) EXPECT_EQ(Received(name), 20489u);
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own

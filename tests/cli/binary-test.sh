@@ -9,14 +9,16 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; cat "$work/err" 2>/dev/null; exit 1; }
 
 v=$("$cli" --version) && [ "$v" = "orlup-cli $version" ] || fail "--version"
-"$cli" -h | grep -q "^usage: orlup-cli \[--simulate" || fail "-h"
+"$cli" -h > out 2> err && grep -q "^usage: orlup-cli \[--simulate" out && [ ! -s err ] || fail "-h"
 head -c 3000 /dev/zero | tr '\0' 'Z' > "$work/0493sample.hex"
 cd "$work" || exit 1
 export XDG_STATE_HOME="$work/state"
 for args in "" "--simulate=smoke list" "list extra" "frobnicate" "history extra" "flash" \
     "flash a b" "flash --all --printer SN1 x" "flash --sha256 $(printf '%063d' 0) x" \
     "flash --sha256 $(printf '%064d' 0 | tr 0 g) x" "flash --frobnicate 0493sample.hex" \
-    "flash --wait=5s x" "station" "history --json extra"; do
+    "flash --wait=5s x" "flash --wait= x" "station" "station a b" "list --frobnicate" \
+    "station --frobnicate x" "station --sha256 x x" "history --frobnicate" "--simulate=stall" \
+    "--frobnicate list" "history --json extra"; do
     # shellcheck disable=SC2086 # each word an argument
     "$cli" $args > out 2> err
     [ $? = 2 ] && grep -q "^usage: orlup-cli" err && [ ! -s out ] || fail "usage for '$args'"

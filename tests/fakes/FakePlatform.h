@@ -1,6 +1,7 @@
 // Scripted USB devices, device files and in-memory images behind the platform's seams.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,7 +29,8 @@ struct FakeDevice {
     int failOpenCall = -1;  // 0-based open attempt that fails with failOpenError
     uint32_t failOpenError = 0;
     int closes = 0;
-    bool closeFails = false;  // every close fails and leaves the handle open
+    bool closeFails = false;                  // every close fails and leaves the handle open
+    std::chrono::milliseconds writeDelay{0};  // each write waits that long, as a full queue does
 
     void FailWrite(int call, uint32_t code, uint32_t shortCount = 0) {
         failWriteCall = call, writeError = code, shortBy = shortCount;

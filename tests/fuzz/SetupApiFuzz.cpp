@@ -67,6 +67,11 @@ int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*
     return (entry.failures & (friendly ? 2 : 4)) == 0;
 }
 
+// What a value written NUL-terminated into that many bytes reads as: up to its first NUL.
+std::string Shown(const std::string& value, std::size_t room = 255) {
+    return std::string(value.c_str()).substr(0, room);
+}
+
 int DestroyList(DeviceInfoSet) { return --script.setsOpen, 1; }
 
 const std::map<std::string, ProcAddress> entryPoints = {
@@ -100,21 +105,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         script.interfaces.push_back(entry);
     }
     ScriptedLibraries libraries;
-    UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, libraries);
-    enumerator.Enumerate();
-    const std::vector<UsbDeviceRecord>& records = enumerator.records();
+    const std::vector<UsbDeviceRecord> records = SetupApiDeviceSource(libraries).ListUsbDevices();
     FUZZ_CHECK(script.loaded == 0 && script.setsOpen == 0);
-    FUZZ_CHECK(records.size() == script.detailed.size());
+    // Listed: each interface whose detail came, of a size with room for a path that no heap
+    // would balk at.
+    std::vector<uint32_t> readable;
+    for (uint32_t i = 0; i < script.interfaces.size(); ++i) {
+        const Interface& entry = script.interfaces[i];
+        const uint32_t size = entry.reportedSize;
+        if (size > pathAt && size <= 64 * 1024 && (entry.failures & 1) == 0) readable.push_back(i);
+    }
+    FUZZ_CHECK(script.detailed == readable && records.size() == readable.size());
 
     static const std::regex idRule(R"(\\\\\?\\usb#vid_([0-9a-f]{4})&pid_([0-9a-f]{4}))");
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UsbDeviceRecord& record = records[i];
         const Interface& entry = script.interfaces[script.detailed[i]];
-        // Only what the service wrote, or less.
-        FUZZ_CHECK(StartsWith(entry.path, record.devicePath) && record.description.size() < 256);
-        FUZZ_CHECK(StartsWith(entry.friendlyName, record.description) ||
-                   StartsWith(entry.deviceDesc, record.description) ||
-                   StartsWith(record.devicePath, record.description));
+        const std::size_t room =
+            std::max<std::size_t>(entry.reportedSize, sizeof(DeviceInterfaceDetailData)) - pathAt;
+        FUZZ_CHECK(record.devicePath == Shown(entry.path, room) &&
+                   record.node == record.devicePath);
+        // The friendly name, else the description, else the path; the script answers the location
+        // with the description.
+        const bool friendly = (entry.failures & 2) == 0, described = (entry.failures & 4) == 0;
+        FUZZ_CHECK(record.description == (friendly    ? Shown(entry.friendlyName)
+                                          : described ? Shown(entry.deviceDesc)
+                                                      : record.devicePath.substr(0, 255)));
+        FUZZ_CHECK(record.busPort == (described ? Shown(entry.deviceDesc) : ""));
+        // The serial: the third of four or more parts, unless Windows made it up ('&').
+        std::vector<std::string> parts{""};
+        for (const char c : record.devicePath) {
+            if (c == '#') {
+                parts.emplace_back();
+            } else {
+                parts.back() += c;
+            }
+        }
+        const bool serial = parts.size() > 3 && parts[2].find('&') == std::string::npos;
+        FUZZ_CHECK(record.serial == (serial ? parts[2] : ""));
         std::smatch ids;
         const std::string start = record.devicePath.substr(0, 25);
         const bool matched = std::regex_match(start, ids, idRule);
