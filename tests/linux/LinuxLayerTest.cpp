@@ -40,7 +40,6 @@
 #include "platform/linux/UsblpDeviceFiles.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
-#include "update/FileNameRule.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup::test {
@@ -81,7 +80,8 @@ int OpenDescriptors() {
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
-TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApartAndANameFollowsEitherSlash) {
+// A file name follows either slash: the file-name fuzz target's property.
+TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApart) {
     // The table's first entry comes from a missing image below.
     EXPECT_EQ(ErrorCodeFromErrno(ETIMEDOUT), ErrorCode::Timeout);  // its last
     EXPECT_EQ(ErrorCodeFromErrno(0), ErrorCode::Success);
@@ -90,8 +90,6 @@ TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApartAndANameFollowsEitherSl
               "The system reported the error EHOSTDOWN. (0x20000070)");
     char small[sizeof "No such file, folder or device was found." - 1];  // short of the end
     EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, small, sizeof small), 0u);
-    EXPECT_EQ(FileNameOf("dir\\sub/0493a"), "0493a");
-    EXPECT_EQ(FileNameOf("0493fw.hex"), "");
 }
 
 TEST(SysfsListingTest, ListsDevicesWithTheirIdentitiesAndSkipsEverythingElse) {
@@ -249,7 +247,7 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             if (cause == Unplug)
                 std::this_thread::sleep_for(60ms), std::filesystem::remove(printer.node);
             for (int idle = 0; (cause == Cut && !done) ||
-                               (cause == Held && received.size() < image.size() && idle < 500);) {
+                               (cause == Held && received.size() < image.size() && idle < 2000);) {
                 pthread_kill(writer.native_handle(), cause == Cut ? SIGQUIT : SIGUSR1);
                 char piece[4096];
                 const ssize_t got = cause == Held ? read(master.Get(), piece, sizeof piece) : 0;
@@ -265,7 +263,7 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             const bool ended = ok == (written == image.size()) && files.LastError() == code &&
                                (cause != Held || received == image);
             const auto took = std::chrono::steady_clock::now() - start;
-            return refused && ended && !held && took >= 200ms && took < 1300ms;
+            return refused && ended && !held && took >= 200ms && took < 4s;
         };
         EXPECT_TRUE(caught == 0 ? stall()
                                 : InChild([&] {

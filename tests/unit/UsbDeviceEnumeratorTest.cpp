@@ -14,9 +14,12 @@ using test::FakeSetupApi;
 // Each missing entry point stops the binding at once, named as the service names it, and the
 // library is released once; so is a whole binding, by its end.
 TEST(SetupApiBindingTest, LoadsAllFiveOrReleasesTheLibraryOnce) {
-    const char* entries[] = {"SetupDiGetClassDevs", "SetupDiEnumDeviceInterfaces",
-                             "SetupDiGetDeviceInterfaceDetail", "SetupDiGetDeviceRegistryProperty",
-                             "SetupDiDestroyDeviceInfoList", ""};
+    const char* entries[] = {"SetupDiGetClassDevs",
+                             "SetupDiEnumDeviceInterfaces",
+                             "SetupDiGetDeviceInterfaceDetail",
+                             "SetupDiGetDeviceRegistryProperty",
+                             "SetupDiDestroyDeviceInfoList",
+                             ""};
     for (std::size_t i = 0; i < std::size(entries); ++i) {
         SCOPED_TRACE(entries[i]);
         FakeSetupApi api;
