@@ -6,6 +6,7 @@
 #include <climits>
 #include <condition_variable>
 #include <csignal>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -97,8 +98,9 @@ using Maker = std::function<std::shared_ptr<FakePlatform>()>;
 
 // Port and image objects come from make: the one fake, or for the threads of --all a copy each.
 struct FakeCliPlatform : CliPlatform {
-    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script)
-        : devices(devices), make(std::move(make)), script(std::move(script)) {}
+    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script,
+                    std::vector<bool>& hotplugs)
+        : devices(devices), make(std::move(make)), script(std::move(script)), hotplugs(hotplugs) {}
     UsbDeviceSource& Devices() override { return devices; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return make(); }
     std::shared_ptr<ImageFileApi> MakeImages() override { return make(); }
@@ -106,12 +108,14 @@ struct FakeCliPlatform : CliPlatform {
                          const std::function<bool()>&) override {
         return ReadImageFacts(*make(), path, largest);
     }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
+    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
+        hotplugs.push_back(hotplug);
         return std::make_unique<ScriptedWatch>(script);
     }
     FakePlatform& devices;
     Maker make;
     std::deque<ScriptedWatch::Step> script;
+    std::vector<bool>& hotplugs;  // what each watch was asked for
 };
 
 class CliTest : public testing::Test {
@@ -133,12 +137,12 @@ protected:
     }
 
     int Run(Strings args, bool terminal = false) {
-        out.str(""), err.str(""), signalChecks = 0;
+        out.str(""), err.str(""), signalChecks = 0, hotplugs.clear();
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         CliContext context(out, err, [this](auto) {
-            return std::make_unique<FakeCliPlatform>(fake, make, script);
+            return std::make_unique<FakeCliPlatform>(fake, make, script, hotplugs);
         });
         context.terminal = terminal;
         context.period = period;
@@ -197,6 +201,7 @@ protected:
     std::vector<std::shared_ptr<FakePlatform>> made;
     Maker make = [this] { return Borrow(fake); };
     std::deque<ScriptedWatch::Step> script;
+    std::vector<bool> hotplugs;
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()());
     std::string historyPath = folder + "/history.jsonl";
@@ -208,8 +213,8 @@ protected:
     std::chrono::microseconds period{0};
 };
 
-// Each attempt past the command line ends with the status a script can branch on, is recorded,
-// and history shows the records as a table.
+// Each attempt past the command line ends with the status a script can branch on and is recorded;
+// the binary test shows the records as a table.
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
     const std::string hostile = Root + "0493\"\n\xfe.hex";
     fake.AddImage(hostile).bytes.assign(1, 'Z');  // one byte: a read of one is hashed too
@@ -261,17 +266,6 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     EXPECT_EQ(lines[9]["image"], Root + "0493\"\n\xEF\xBF\xBD.hex");
     EXPECT_EQ(lines[10]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
     EXPECT_EQ(lines[10]["serial"], "");
-
-    std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
-    EXPECT_EQ(Run({"history"}), 0);
-    EXPECT_THAT(out.str(), HasSubstr("-         ?/?   "));  // a record of odd types
-    const std::string row = "Ilvaran     SN1                 1-1       2500/2500             ";
-    EXPECT_THAT(out.str(), HasSubstr(row + Image + "             done\n"));
-    EXPECT_THAT(out.str(), HasSubstr(Root + "0493\"?\xEF\xBF\xBD.hex"));
-    EXPECT_THAT(err.str(), HasSubstr("skipped 1 line"));
-    EXPECT_EQ(Run({"history", "--json"}), 0);
-    EXPECT_EQ(Events().size(), std::size(cases) + 1);
-    EXPECT_EQ(Events().front()["sha256"], Digest);
 }
 
 // A signal that cuts a transfer short ends with its status and a line for the printer; one
@@ -286,9 +280,23 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
                                      "1024 of 2500 bytes - ") +
                              FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
                              "\n");
+    fake.Device("1-1").FailWrite(fake.Device("1-1").writeCalls + 2, ErrorCode::OperationAborted);
+    signalChecks = 0;
+    EXPECT_EQ(Run({"flash", "--all", Image}), 130);
+    EXPECT_EQ(err.str(), "SN1/1-1: " + std::string(FlashTexts::WriteFailed) +
+                             ErrorText(ErrorCode::OperationAborted) + "\nSN1/1-1: " + Interrupted);
+    fake.AddImage(Root + "0493c.hex") = fake.AddImage(Image);
+    fake.AddImage(Root + "0493c.hex").FailRead(1, ErrorCode::OperationAborted);
+    signalAfter = -1;
+    EXPECT_EQ(Run({"flash", Root + "0493c.hex"}), 130);
+    EXPECT_EQ(err.str(), "orlup-cli: interrupted while the image was read; nothing was sent\n");
     signal = 1, signalAfter = 1;  // SIGHUP, which Windows lacks, between the first two pieces
     EXPECT_EQ(Run({"flash", Image}), 129);
     EXPECT_EQ(err.str(), Interrupted);
+    std::ifstream history(historyPath);
+    std::string record;
+    for (std::string line; std::getline(history, line);) record = line;
+    EXPECT_THAT(record, HasSubstr("\"Transfer interrupted after 1024 of 2500 bytes\""));
     signalAfter = -1;  // after the transfer: nothing was cut short
     EXPECT_EQ(Run({"flash", Image}), 0);
     EXPECT_EQ(out.str() + err.str(), Flashed);
@@ -367,6 +375,8 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_THAT(out.str(), HasSubstr(Done));
     EXPECT_THAT(out.str(), HasSubstr("SN2/1-2: failed after 1024 of 2500 bytes - USB port write"));
     EXPECT_EQ(out.str().find(Completion), out.str().rfind(Completion));
+    EXPECT_NE(out.str().find(Completion), std::string::npos);
+    EXPECT_EQ(hotplugs, std::vector<bool>{false});
     EXPECT_THAT(err.str(), HasSubstr("SN2/1-2: USB port write failed - "));
     EXPECT_THAT(err.str(), HasSubstr("\n1 Ilvaran printer could not be opened: busy"));
     EXPECT_THAT(err.str(), testing::Not(HasSubstr("Transfer interrupted")));
@@ -441,6 +451,7 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
     fake.Device("1-1").record.vendorId = 0;  // not plugged in yet
     script = {{0, [this] { fake.Device("1-1").record.vendorId = 0x044E; }}};
     EXPECT_EQ(Run({"flash", "--wait", "--printer", "SN1", Image}), 0);
+    EXPECT_EQ(hotplugs, std::vector<bool>{true});  // without --wait, none: see the --all runs
     EXPECT_EQ(fake.Device("1-1").received.size(), 2509u);
 
     fake.Device("1-1").received.clear();
@@ -520,6 +531,7 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
                }},
               {2, [this] { signal = SIGINT; }}};
     EXPECT_EQ(Run({"station", Image}, true), 0);
+    EXPECT_EQ(hotplugs, std::vector<bool>{true});
     EXPECT_THAT(out.str(),
                 testing::EndsWith("\x1b[7A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
                                   "SN1                 1-1       done\n"
@@ -558,6 +570,22 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     user.join();
     EXPECT_EQ(stops, 1);
     for (const std::string& name : names) EXPECT_EQ(Received(name), 20489u);
+}
+
+// The calendar against the C library's, day by day over five centuries and their leap days.
+TEST(HistoryTest, TimesAreWrittenInTheCalendarsUtc) {
+    for (std::time_t day = -98000; day < 102000; ++day) {  // 1701 to 2249, as system_clock reaches
+        const std::time_t seconds = day * 86400 + 45296;
+        const std::tm* utc = std::gmtime(&seconds);
+        char expected[32] = "";
+        if (utc == nullptr) continue;  // before 1970 on Windows
+        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", utc);
+        const std::string written = UtcTimestamp(std::chrono::system_clock::from_time_t(seconds));
+        if (written != expected) FAIL() << written << " for " << expected;
+    }
+    EXPECT_EQ(
+        UtcTimestamp(std::chrono::system_clock::time_point(std::chrono::milliseconds(7)), true),
+        "1970-01-01T00:00:00.007Z");
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own

@@ -48,7 +48,9 @@ int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailDat
     const Interface& entry = script.interfaces.at(data->reserved);
     if (requiredSize != nullptr) *requiredSize = entry.reportedSize;
     if (detail == nullptr || (entry.failures & 1) != 0) return 0;
-    // Never more room than the service asked for (a size no path needs is refused before).
+    // Never more room than the service asked for (a size no path needs is refused before), and
+    // each record's size set, as the service checks it.
+    FUZZ_CHECK(detail->cbSize == sizeof *detail && device->cbSize == sizeof *device);
     FUZZ_CHECK(detailSize > pathAt &&
                detailSize <= std::max(entry.reportedSize, uint32_t{sizeof *detail}));
     std::memcpy(detail->devicePath, entry.path.c_str(),
