@@ -78,4 +78,4 @@ XDG_STATE_HOME=relative HOME="$work/home" "$cli" --simulate flash 0493sample.hex
 [ -s "$work/home/.local/state/orlup/history.jsonl" ] || fail "history under HOME"
 env -u XDG_STATE_HOME -u HOME "$cli" history > out 2> err
 [ $? = 1 ] && grep -q "no history without XDG_STATE_HOME, STATE_DIRECTORY or HOME" err || fail "no HOME"
-echo "orlup-cli binary: 19 passed, 0 failed"
+echo "orlup-cli binary: 20 passed, 0 failed"
