@@ -28,8 +28,8 @@ std::vector<uint8_t> Pattern(std::size_t size) {
     return bytes;
 }
 
-std::vector<uint8_t> CommandThenImage(std::vector<uint8_t> image) {
-    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(image.size()));
+std::vector<uint8_t> CommandThenImage(uint64_t announced, std::vector<uint8_t> image) {
+    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(announced));
     image.insert(image.begin(), command.begin(), command.end());
     return image;
 }
@@ -89,55 +89,92 @@ struct Rig {
     FlashUpdate update;
 };
 
+void None(Rig&) {}
+std::function<void(Rig&)> Write(int call, uint32_t code, uint32_t shortBy = 0) {
+    return [=](Rig& r) { r.printer().FailWrite(call, code, shortBy); };
+}
+
 // The announced bytes in 1024-byte pieces, one per tick, with the bar as computed, for images
-// that fill pieces, end early, are tiny, empty, or grew after their size was taken.
-TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
+// that fill pieces, end early, are tiny, empty, or grew after their size was taken; or a failure
+// of the port or the image on the way: its text, the timer stopped before the image closes, and
+// nothing sent after it, even by ticks inside the message box.
+TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickUntilTheEndOrAFailure) {
     const struct {
         std::size_t bytes;
-        uint64_t sizeAtStart;  // 0: the file's own
+        std::function<void(Rig&)> arrange;
         std::vector<uint32_t> progress;
-        int failSetTimerCall = -1;
+        std::size_t received;
+        const char* failed = nullptr;  // the text's start, with the code below
+        uint32_t code = 0;
     } cases[] = {
-        {2500, 0, {0, 40, 81, 100}},
-        {2500, 0, {0, 40, 81, 100}, 1},  // the period's restart after the command fails
-        {1050, 0, {0, 102, 105}},        // positions above 100 are sent as computed
-        {42, 0, {0, 100}},
-        {0, 0, {0, 100}},
-        {5000, 2100, {0, 48, 97, 100}},
+        {2500, None, {0, 40, 81, 100}, 2500},
+        // The period's restart after the command fails: the first piece waits for a tick.
+        {2500, [](Rig& r) { r.host.failSetTimerCall = 1; }, {0, 40, 81, 100}, 2500},
+        {1050, None, {0, 102, 105}, 1050},  // positions above 100 are sent as computed
+        {42, None, {0, 100}, 42},
+        {0, None, {0, 100}, 0},
+        {5000, [](Rig& r) { r.Image(5000).reportedSize = 2100; }, {0, 48, 97, 100}, 2100},
+        {5000, Write(2, 0, 24), {0, 20}, 2048 - 24, FlashTexts::WriteFailed, ErrorCode::WriteFault},
+        {5000, Write(3, 1167), {0, 20, 40}, 2048, FlashTexts::WriteFailed, 1167},
+        {5000, Write(1, ErrorCode::Timeout), {0}, 0, FlashTexts::WriteFailed, ErrorCode::Timeout},
+        {5000,
+         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
+         {0, 20},
+         1024,
+         FlashTexts::ReadFailed,
+         ErrorCode::ReadFault},
+        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
+        // read rather than waiting forever.
+        {1024,
+         [](Rig& r) { r.Image(1024).reportedSize = 1025; },
+         {0, 102},
+         1024,
+         FlashTexts::ReadFailed,
+         ErrorCode::HandleEof},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes);
+        SCOPED_TRACE(std::to_string(c.bytes) + " " + std::to_string(c.code));
         Rig rig;
-        FakeDevice& printer = rig.files.AddDevice(Printer);
-        FakeImage& image = rig.Image(c.bytes);
-        image.reportedSize = c.sizeAtStart;
-        rig.host.failSetTimerCall = c.failSetTimerCall;
-        const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
-        rig.update.OnUpdateFlash();
+        rig.host.ticksInsideMessages = c.failed ? 5 : 0;
+        rig.Start(c.bytes, c.arrange);
         EXPECT_TRUE(rig.update.busy());
-        EXPECT_EQ(printer.received.size(), 9u);  // the command alone, before the first tick
-        // The pieces, then the tick that stops the timer.
-        EXPECT_EQ(rig.host.RunTimer(), static_cast<int>(c.progress.size()));
+        EXPECT_EQ(rig.printer().received.size(), 9u);  // the command alone, before the first tick
+        const int ticks = rig.host.RunTimer();
+        const std::string message = c.failed ? Failed(c.failed, c.code) : FlashTexts::Completion;
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
         EXPECT_EQ(rig.host.progress, c.progress);
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
-        EXPECT_EQ(printer.received,
-                  CommandThenImage({image.bytes.begin(), image.bytes.begin() + sent}));
+        const FakeImage& image = rig.files.AddImage(ImagePath);
+        const uint64_t announced = image.reportedSize ? image.reportedSize : image.bytes.size();
+        EXPECT_EQ(
+            rig.printer().received,
+            CommandThenImage(announced, {image.bytes.begin(), image.bytes.begin() + c.received}));
         EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
         EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        EXPECT_EQ(rig.update.bytesSent(), sent);
-        EXPECT_TRUE(rig.update.completed());
+        EXPECT_EQ(rig.update.completed(), !c.failed);
         rig.ExpectIdle();
-        rig.ExpectEnded(FlashTexts::Completion, 0, Rig::Sent, sent);
-        // The image is closed before the completion text, the port only after it.
-        const std::string message = "message " + std::string(FlashTexts::Completion);
-        EXPECT_TRUE(rig.Before("close image", message));
-        EXPECT_TRUE(rig.Before(message, "close device " + Printer));
+        // A piece cut short is not counted: the count is of whole pieces.
+        const std::size_t whole = c.failed ? c.received / 1024 * 1024 : c.received;
+        EXPECT_EQ(rig.update.bytesSent(), whole);
+        rig.ExpectEnded(message, c.code, Rig::Sent, whole);
+        const std::string shown = "message " + message;
+        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
+        if (c.failed) {
+            EXPECT_LT(ticks, 10);
+            EXPECT_TRUE(rig.Before("kill timer", "close image"));
+            EXPECT_TRUE(rig.Before(shown, "close image"));
+            continue;
+        }
+        // The pieces, then the tick that stops the timer; the image closed before the completion
+        // text, the port only after it.
+        EXPECT_EQ(ticks, static_cast<int>(c.progress.size()));
         EXPECT_EQ(rig.log.events.back(), "enable buttons");
+        EXPECT_TRUE(rig.Before("close image", shown) &&
+                    rig.Before(shown, "close device " + Printer));
         // The period restarts once the command is out, so the first piece never follows it at
         // once.
-        EXPECT_EQ(rig.Before("write 9", "set timer"), c.failSetTimerCall < 0);
-        const std::string firstPiece = "write " + std::to_string(std::min<std::size_t>(sent, 1024));
-        EXPECT_TRUE(rig.Before("set timer", firstPiece));
+        EXPECT_EQ(rig.Before("write 9", "set timer"), rig.host.failSetTimerCall < 0);
+        const std::size_t first = std::min<std::size_t>(c.received, 1024);
+        EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(first)));
     }
 }
 
@@ -209,51 +246,6 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         if (rig.log.Contains("open image")) {
             EXPECT_EQ(rig.Before("close image", message), c.message != FlashTexts::NoTimer);
         }
-    }
-}
-
-// Failures during the transfer: the port's or the image's text, the timer stopped before the
-// image closes, nothing sent after the failure even by ticks inside the message box.
-TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> arrange;
-        const char* prefix;
-        uint32_t code;
-        std::size_t received;
-    } cases[] = {
-        {"short write", [](Rig& r) { r.printer().FailWrite(2, 0, 24); }, FlashTexts::WriteFailed,
-         ErrorCode::WriteFault, 9 + 2048 - 24},
-        {"unplugged", [](Rig& r) { r.printer().FailWrite(3, ErrorCode::DeviceNotConnected); },
-         FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected, 9 + 2048},
-        {"timed out", [](Rig& r) { r.printer().FailWrite(1, ErrorCode::Timeout); },
-         FlashTexts::WriteFailed, ErrorCode::Timeout, 9},
-        {"read fails",
-         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
-         FlashTexts::ReadFailed, ErrorCode::ReadFault, 9 + 1024},
-        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
-        // read rather than waiting forever.
-        {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; }, FlashTexts::ReadFailed,
-         ErrorCode::HandleEof, 9 + 1024},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig rig;
-        rig.host.ticksInsideMessages = 5;
-        rig.Start(5000, c.arrange);
-        EXPECT_LT(rig.host.RunTimer(), 10);
-        const std::string message = Failed(c.prefix, c.code);
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
-        EXPECT_EQ(rig.printer().received.size(), c.received);
-        EXPECT_FALSE(rig.update.completed());
-        EXPECT_EQ(rig.host.killed.size(), 1u);
-        EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        EXPECT_TRUE(rig.Before("kill timer", "close image"));
-        EXPECT_TRUE(rig.Before("message " + message, "close image"));
-        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
-        rig.ExpectIdle();
-        // A piece cut short is not counted: the count is of whole pieces.
-        rig.ExpectEnded(message, c.code, Rig::Sent, (c.received - 9) / 1024 * 1024);
     }
 }
 
