@@ -16,12 +16,12 @@
 #include <thread>
 
 #include "RunCli.h"
+#include "SnapshotPlatform.h"
 #include "linux/FakeSysfs.h"
 #include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/LinuxDeviceWatch.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/SysfsUsbDevices.h"
-#include "update/ImageDigest.h"
 
 namespace orlup {
 namespace {
@@ -30,20 +30,11 @@ using Clock = std::chrono::steady_clock;
 const std::string Image = "/tmp/0493-orlup-bench.hex";
 
 /// Simulated printers, or a sysfs's devices, with images as orlup-cli takes them on Linux.
-struct BenchPlatform : CliPlatform {
+struct BenchPlatform : SnapshotPlatform<ImageSnapshot, LinuxImageFiles> {
     BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource* devices)
         : printers(printers), devices(devices) {}
     UsbDeviceSource& Devices() override { return devices != nullptr ? *devices : printers; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers); }
-    ImageFacts TakeImage(const std::string& path, uint64_t largest,
-                         const std::function<bool()>& cancelled) override {
-        HashedImage<ImageSnapshot> taken = TakeHashed<ImageSnapshot>(path, largest, cancelled);
-        snapshot = taken.snapshot;
-        return ImageFacts{taken.error, taken.problem, taken.size, taken.sha256};
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override {
-        return std::make_shared<LinuxImageFiles>(Image, snapshot);
-    }
     std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
         auto watch = std::make_unique<LinuxDeviceWatch>(false);
         printers.SetChangeListener([notify = watch.get()] { notify->Notify(); });
@@ -52,7 +43,6 @@ struct BenchPlatform : CliPlatform {
 
     SimulatedPrinters& printers;
     UsbDeviceSource* devices;
-    std::shared_ptr<const ImageSnapshot> snapshot;
 };
 
 /// Runs the command line to its end over those printers; its standard output.

@@ -41,18 +41,22 @@ XDG_STATE_HOME="$work/none" "$cli" history > out 2> err
 script -qec "$cli --simulate flash 0493sample.hex" /dev/null > out 2>&1
 grep -q '\[#*\] 100% 3000/3000 bytes' out || fail "no bar on a terminal"
 head -c 200000 /dev/zero | tr '\0' 'Z' > 0493long.hex
-"$cli" --simulate flash 0493long.hex > out 2> err &
-pid=$! state=
-sleep 0.2 && kill -TSTP $pid
-for _ in 1 2 3 4 5 6 7 8 9 10; do
+# A signal once the transfer is under way, so that the program has taken over each one. A hang-up
+# that a caller ignores (nohup) stays ignored, so it is let through here.
+flash_long() {
+    env --default-signal=HUP "$cli" --simulate flash 0493long.hex > out 2> err &
+    pid=$!
+    for _ in $(seq 100); do grep -q "^0% " out && break; sleep 0.05; done
+    kill -"$1" $pid
+}
+flash_long TSTP
+for _ in $(seq 50); do
     state=$(cut -d ' ' -f 3 /proc/$pid/stat) && [ "$state" = T ] && break
-    sleep 0.2
+    sleep 0.1
 done
 kill -CONT $pid
 wait $pid && [ "$state" = T ] && grep -q "done, 200000 bytes" out || fail "Ctrl-Z"
-"$cli" --simulate flash 0493long.hex > out 2> err &
-pid=$!
-sleep 0.3 && kill -HUP $pid
+flash_long HUP
 wait $pid
 [ $? = 129 ] && grep -q "^Transfer interrupted after [0-9]* of 200000 bytes" err || fail "SIGHUP"
 
