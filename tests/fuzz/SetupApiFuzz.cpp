@@ -1,6 +1,6 @@
 // The Windows device listing against a scripted Setup API that reports any detail size, writes
-// paths and properties unterminated or cut at the buffer's end, and ends the enumeration
-// anywhere.
+// paths and properties unterminated or cut at the buffer's end, ends the enumeration anywhere, or
+// lacks the library, an entry point or the device set.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
+#include "usb/SetupApiBinding.h"
 #include "usb/UsbDeviceEnumerator.h"
 
 using namespace orlup;
@@ -29,11 +30,12 @@ struct Interface {
 struct Script {
     std::vector<Interface> interfaces;
     std::vector<uint32_t> detailed;  // the interfaces whose detail was handed out, in order
-    int setsOpen = 0, loaded = 0;
+    int setsOpen = 0, loaded = 0, lookedUp = 0;
+    int fault = 0;  // 1-5: that entry point missing, 6: the library, 7: the device set
 } script;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t) {
-    return ++script.setsOpen, &script;
+    return script.fault == 7 ? InvalidDeviceInfoSet() : (++script.setsOpen, &script);
 }
 
 int EnumInterfaces(DeviceInfoSet, DevInfoData*, const Guid*, uint32_t index,
@@ -76,7 +78,7 @@ std::string Shown(const std::string& value, std::size_t room = 255) {
 
 int DestroyList(DeviceInfoSet) { return --script.setsOpen, 1; }
 
-const std::map<std::string, ProcAddress> entryPoints = {
+const std::pair<std::string, ProcAddress> entryPoints[] = {
     {"SetupDiGetClassDevsA", reinterpret_cast<ProcAddress>(&GetClassDevs)},
     {"SetupDiEnumDeviceInterfaces", reinterpret_cast<ProcAddress>(&EnumInterfaces)},
     {"SetupDiGetDeviceInterfaceDetailA", reinterpret_cast<ProcAddress>(&GetDetail)},
@@ -85,9 +87,13 @@ const std::map<std::string, ProcAddress> entryPoints = {
 
 class ScriptedLibraries : public LibraryApi {
 public:
-    ModuleHandle LoadLibraryA(const char*) override { return ++script.loaded, &script; }
+    ModuleHandle LoadLibraryA(const char*) override {
+        return script.fault == 6 ? nullptr : (++script.loaded, &script);
+    }
     ProcAddress GetProcAddress(ModuleHandle, const char* name) override {
-        return entryPoints.at(name);
+        const int at = script.lookedUp++;
+        FUZZ_CHECK(entryPoints[at].first == name);
+        return at + 1 == script.fault ? nullptr : entryPoints[at].second;
     }
     void FreeLibrary(ModuleHandle) override { --script.loaded; }
 };
@@ -106,9 +112,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              input.ConsumeIntegral<uint32_t>();
         script.interfaces.push_back(entry);
     }
+    script.fault = input.ConsumeIntegralInRange(0, 7);
     ScriptedLibraries libraries;
+    {
+        // Each entry point missing stops the binding at once, named as the service names it,
+        // and the library is let go once, by the failure or by the binding's end.
+        SetupApiBinding binding(libraries);
+        const bool missing = script.fault >= 1 && script.fault <= 5;
+        const std::string entry = missing ? entryPoints[script.fault - 1].first : "";
+        const std::string named = entry.substr(0, entry.size() - (entry.back() == 'A'));
+        FUZZ_CHECK(binding.Load() == (script.fault == 0 || script.fault == 7));
+        FUZZ_CHECK(binding.message() ==
+                   (missing             ? "Failed to retrieve function address for '" + named + "'"
+                    : script.fault == 6 ? "Failed to load setupapi.dll"
+                                        : ""));
+        FUZZ_CHECK(binding.failed() != binding.loaded() && script.loaded == binding.loaded() &&
+                   (binding.module() != nullptr) == binding.loaded());
+        FUZZ_CHECK(script.lookedUp == (missing ? script.fault : script.fault == 6 ? 0 : 5));
+    }
+    FUZZ_CHECK(script.loaded == 0);
+    script.lookedUp = 0;
     const std::vector<UsbDeviceRecord> records = SetupApiDeviceSource(libraries).ListUsbDevices();
     FUZZ_CHECK(script.loaded == 0 && script.setsOpen == 0);
+    if (script.fault != 0) {
+        FUZZ_CHECK(records.empty() && script.detailed.empty());
+        return 0;
+    }
     // Listed: each interface whose detail came, of a size with room for a path that no heap
     // would balk at.
     std::vector<uint32_t> readable;

@@ -359,11 +359,12 @@ TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) 
         // Reachable through its descriptor once /tmp is covered.
         const UniqueFd opened(open(image.c_str(), O_RDONLY | O_CLOEXEC));
         const std::string hidden = "/proc/self/fd/" + std::to_string(opened.Get());
-        // One snapshot taken again and again; every copy is a named one. The cancel is asked 64
-        // times while the image is copied, then 128 times while it is compared. No copy of the huge
-        // image would fit.
+        // One snapshot taken again and again; every copy but the first is a named one. The cancel
+        // is asked 64 times while the image is copied, then 128 times while it is compared. No copy
+        // of the huge image would fit.
         const std::tuple<std::string, std::string, uint64_t, int, uint32_t> cases[] = {
             {empty, image, bytes.size(), 0, 0},
+            {empty, image, UINT64_MAX, 0, 0},
             {tiny, huge, FlashUpdate::LargestImage, 0, 0},
             {empty, image, UINT64_MAX, 3, ErrorCode::OperationAborted},
             {empty, image, UINT64_MAX, 64 + 3, ErrorCode::OperationAborted},
@@ -389,13 +390,15 @@ TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) 
                     lastAsked = std::chrono::steady_clock::now();
                     return ++asked == cancelAt;
                 },
-                true};
+                largest != bytes.size()};
             EXPECT_EQ(ImageSnapshot::Take(path, options, &snapshot), code);
             EXPECT_LT(std::chrono::steady_clock::now() - lastAsked, 100ms);
             uint32_t read = 0;
             const int readError = snapshot.ReadAt(0, copy.data(), copy.size(), &read) ? 0 : errno;
             EXPECT_EQ(readError, code == 0 && path == image ? 0 : EFBIG);
             EXPECT_TRUE(readError != 0 || (copy == bytes && observed == bytes));
+            struct stat copied {};  // nobody else's to read, whatever the umask
+            EXPECT_TRUE(fstat(snapshot.fd(), &copied) != 0 || (copied.st_mode & 0777) == 0600);
             EXPECT_EQ(snapshot.size(), path == huge ? FlashUpdate::LargestImage + 1 : bytes.size());
             EXPECT_TRUE(code == ErrorCode::NoPrivateCopy || std::filesystem::is_empty(tmpdir));
             EXPECT_EQ(snapshot.problem(),

@@ -90,6 +90,12 @@ struct Rig {
 };
 
 void None(Rig&) {}
+std::function<void(Rig&)> Path(const std::string& path) {
+    return [=](Rig& r) { r.host.editText = path; };
+}
+std::function<void(Rig&)> Size(uint64_t size) {
+    return [=](Rig& r) { r.Image(10).reportedSize = size; };
+}
 std::function<void(Rig&)> Write(int call, uint32_t code, uint32_t shortBy = 0) {
     return [=](Rig& r) { r.printer().FailWrite(call, code, shortBy); };
 }
@@ -180,6 +186,7 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickUntilTheEndOrAFailure
 
 // Each refusal ends the attempt at once with exactly one message, before any byte is written.
 TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
+    const std::string TooLarge = Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge);
     const struct {
         const char* name;
         std::function<void(Rig&)> arrange;
@@ -187,19 +194,17 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         uint32_t code = 0;
         Rig::Stage stage = Rig::NoPrinter;
     } cases[] = {
-        {"empty path", [](Rig& r) { r.host.editText = ""; }, FlashTexts::EmptyPath},
-        {"no model tag", [](Rig& r) { r.host.editText = "C:\\flash\\flash0493.hex"; },
-         FlashTexts::BadFileName},
+        {"empty path", Path(""), FlashTexts::EmptyPath},
+        {"no model tag", Path("C:\\flash\\flash0493.hex"), FlashTexts::BadFileName},
         {"no printer", [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; },
          "No Ilvaran printers found"},
-        {"other model", [](Rig& r) { r.host.editText = "C:\\flash\\0498.hex"; },
-         "No Ilvaran-II printers found"},
+        {"other model", Path("C:\\flash\\0498.hex"), "No Ilvaran-II printers found"},
         {"two printers", [](Rig& r) { r.files.AddDevice("printer-2"); },
          "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
         // The search's test open succeeds, the claimed port's does not.
         {"taken after the search", [](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
          FlashTexts::PortOpenFailed, ErrorCode::Busy, Rig::Claimed},
-        {"image missing", [](Rig& r) { r.host.editText = "C:\\flash\\0493other.hex"; },
+        {"image missing", Path("C:\\flash\\0493other.hex"),
          Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound), ErrorCode::FileNotFound,
          Rig::Opened},
         {"size query fails",
@@ -211,18 +216,12 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
          Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied), ErrorCode::AccessDenied,
          Rig::Opened},
         // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
-        {"size 2^32-1", [](Rig& r) { r.Image(10).reportedSize = 0xFFFFFFFFull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
-         Rig::Opened},
-        {"size 2^32", [](Rig& r) { r.Image(10).reportedSize = 0x100000000ull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
-         Rig::Opened},
+        {"size 2^32-1", Size(0xFFFFFFFF), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
+        {"size 2^32", Size(0x100000000), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
         {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer, 0,
          Rig::Opened},
-        {"command write fails",
-         [](Rig& r) { r.printer().FailWrite(0, ErrorCode::DeviceNotConnected); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected),
-         ErrorCode::DeviceNotConnected, Rig::Sent},
+        {"command write fails", Write(0, 1167), Failed(FlashTexts::WriteFailed, 1167), 1167,
+         Rig::Sent},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

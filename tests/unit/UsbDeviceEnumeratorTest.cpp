@@ -1,66 +1,35 @@
-// The Setup API binding, and the enumeration without the service; what an enumeration lists is
-// the setup-api fuzz target's property, replayed over its corpus in every build.
+// The device listing over a scripted device-setup service, for the builds where no fuzz target
+// runs (Windows): the setup-api fuzz target holds every property of the binding and the listing,
+// replayed over its corpus on Linux.
 #include <gtest/gtest.h>
 
 #include "fakes/FakeSetupApi.h"
-#include "usb/SetupApiBinding.h"
+#include "text/MessageText.h"
 #include "usb/UsbDeviceEnumerator.h"
 
 namespace orlup {
 namespace {
 
-using test::FakeSetupApi;
-
-// Each missing entry point stops the binding at once, named as the service names it, and the
-// library is released once; so is a whole binding, by its end.
-TEST(SetupApiBindingTest, LoadsAllFiveOrReleasesTheLibraryOnce) {
-    const char* entries[] = {"SetupDiGetClassDevs",
-                             "SetupDiEnumDeviceInterfaces",
-                             "SetupDiGetDeviceInterfaceDetail",
-                             "SetupDiGetDeviceRegistryProperty",
-                             "SetupDiDestroyDeviceInfoList",
-                             ""};
-    for (std::size_t i = 0; i < std::size(entries); ++i) {
-        SCOPED_TRACE(entries[i]);
-        FakeSetupApi api;
-        api.missingEntryPoint = entries[i] + std::string(i == 1 || i == 4 ? "" : "A");
-        const bool complete = i == 5;
-        {
-            SetupApiBinding binding(api);
-            EXPECT_EQ(binding.Load(), complete ? 1 : 0);
-            EXPECT_EQ(binding.message(), complete ? std::string()
-                                                  : "Failed to retrieve function address for '" +
-                                                        std::string(entries[i]) + "'");
-            EXPECT_EQ(binding.failed() * 10 + binding.loaded(), complete ? 1 : 10);
-            EXPECT_EQ(binding.module() != nullptr, complete);
-            EXPECT_EQ(api.lookedUp.size(), std::min<std::size_t>(i + 1, 5));
-            EXPECT_EQ(api.frees, complete ? 0 : 1);
-        }
-        EXPECT_EQ(api.frees, 1);
+// What a technician sees in Device Manager: the serial from the instance part of the path unless
+// Windows made that part up ('&'), the friendly name else the description, the location as the
+// bus-port, and the path itself as the node.
+TEST(UsbDeviceEnumeratorTest, TellsEachDevicesIdsSerialDescriptionAndLocation) {
+    const std::string guid = "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    const std::string first = "\\\\?\\usb#vid_044e&pid_200a#ILV-A1" + guid;
+    const std::string second = "\\\\?\\usb#vid_044e&pid_1301#5&2a3b4c5d&0&2" + guid;
+    test::FakeSetupApi api;
+    test::FakeInterface& named = api.Add(first);
+    named.friendlyName = "Ilvaran", named.deviceDesc = "USB printer";
+    named.location = "Port_#0002.Hub_#0004";
+    api.Add(second).deviceDesc = "USB printer";
+    std::string told;
+    for (const UsbDeviceRecord& d : SetupApiDeviceSource(api).ListUsbDevices()) {
+        told += FormatText("%04x:%04x ", d.vendorId, d.productId) + d.serial + "|" + d.description +
+                "|" + d.busPort + "|" + d.node + "\n";
     }
-    FakeSetupApi api;
-    api.libraryMissing = true;
-    {
-        SetupApiBinding binding(api);
-        EXPECT_EQ(binding.Load(), 0);
-        EXPECT_STREQ(binding.message(), "Failed to load setupapi.dll");
-        EXPECT_EQ(binding.failed(), 1);
-    }
-    EXPECT_EQ(api.frees, 0);
-}
-
-TEST(UsbDeviceEnumeratorTest, NothingListedWithoutTheServiceOrASet) {
-    FakeSetupApi api;
-    api.Add("present");
-    for (int fault = 0; fault < 3; ++fault) {
-        api.libraryMissing = fault == 0;
-        api.missingEntryPoint = fault == 1 ? "SetupDiDestroyDeviceInfoList" : "";
-        api.classDevsFails = fault == 2;
-        UsbDeviceEnumerator enumerator(GuidDevinterfaceUsbDevice, api);
-        EXPECT_EQ(enumerator.Enumerate(), 0) << fault;
-        EXPECT_TRUE(enumerator.records().empty());
-    }
-    EXPECT_EQ(api.loads, api.frees);
+    EXPECT_EQ(told, "044e:200a ILV-A1|Ilvaran|Port_#0002.Hub_#0004|" + first + "\n044e:1301 " +
+                        "|USB printer||" + second + "\n");
+    EXPECT_EQ(api.loads * 10 + api.frees, 11);
     EXPECT_EQ(api.setsOpen, 0);
 }
 
