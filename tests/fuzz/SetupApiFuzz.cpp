@@ -119,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // and the library is let go once, by the failure or by the binding's end.
         SetupApiBinding binding(libraries);
         const bool missing = script.fault >= 1 && script.fault <= 5;
-        const std::string entry = missing ? entryPoints[script.fault - 1].first : "";
-        const std::string named = entry.substr(0, entry.size() - (entry.back() == 'A'));
+        std::string named = missing ? entryPoints[script.fault - 1].first : "";
+        if (missing && named.back() == 'A') named.pop_back();
         FUZZ_CHECK(binding.Load() == (script.fault == 0 || script.fault == 7));
         FUZZ_CHECK(binding.message() ==
                    (missing             ? "Failed to retrieve function address for '" + named + "'"
