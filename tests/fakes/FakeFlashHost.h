@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/EventLog.h"
+#include "fakes/FakePlatform.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup::test {
@@ -50,7 +50,7 @@ public:
 
 private:
     void Log(const std::string& event) {
-        if (log_ != nullptr) log_->Add(event);
+        if (log_ != nullptr) log_->push_back(event);
     }
     EventLog* log_;
 };

@@ -7,13 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "fakes/EventLog.h"
 #include "update/FlashUpdate.h"
 #include "update/ImageFileApi.h"
 #include "usb/DeviceFileApi.h"
 #include "usb/UsbDevices.h"
 
 namespace orlup::test {
+
+/// One ordered record of what the fakes saw, so that tests can check the order of calls across
+/// seams.
+using EventLog = std::vector<std::string>;
 
 struct FakeDevice {
     UsbDeviceRecord record;
@@ -84,7 +87,7 @@ private:
     bool Fail(uint32_t code) { return lastError_ = code, false; }
     FileHandle FailOpen(uint32_t code) { return lastError_ = code, InvalidFileHandle; }
     void Log(const std::string& event) {
-        if (log_ != nullptr) log_->Add(event);
+        if (log_ != nullptr) log_->push_back(event);
     }
 
     EventLog* log_;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "fakes/EventLog.h"
 #include "fakes/FakeFlashHost.h"
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
@@ -80,7 +79,8 @@ struct Rig {
         EXPECT_EQ(files.OpenHandles(), 0);
     }
     bool Before(const std::string& first, const std::string& then) {
-        return log.IndexOf(first) >= 0 && log.IndexOf(first) < log.LastIndexOf(then);
+        const auto at = std::find(log.begin(), log.end(), first);
+        return at != log.end() && std::find(at + 1, log.end(), then) != log.end();
     }
 
     test::EventLog log;
@@ -173,7 +173,7 @@ TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickUntilTheEndOrAFailure
         // The pieces, then the tick that stops the timer; the image closed before the completion
         // text, the port only after it.
         EXPECT_EQ(ticks, static_cast<int>(c.progress.size()));
-        EXPECT_EQ(rig.log.events.back(), "enable buttons");
+        EXPECT_EQ(rig.log.back(), "enable buttons");
         EXPECT_TRUE(rig.Before("close image", shown) &&
                     rig.Before(shown, "close device " + Printer));
         // The period restarts once the command is out, so the first piece never follows it at
@@ -238,11 +238,10 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         const std::string message = "message " + c.message;
         // A claimed port (the search's test open came first) stays open until its message is
         // out; an opened image closes first, except that the timer's text comes while it is open.
-        const auto& events = rig.log.events;
-        if (std::count(events.begin(), events.end(), "open device " + Printer) == 2) {
+        if (std::count(rig.log.begin(), rig.log.end(), "open device " + Printer) == 2) {
             EXPECT_TRUE(rig.Before(message, "close device " + Printer));
         }
-        if (rig.log.Contains("open image")) {
+        if (std::count(rig.log.begin(), rig.log.end(), "open image") > 0) {
             EXPECT_EQ(rig.Before("close image", message), c.message != FlashTexts::NoTimer);
         }
     }
