@@ -118,7 +118,7 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool millis
     const int64_t day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
     const int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
     const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[64] = "";
+    char text[96] = "";  // room for any year the compiler cannot rule out
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld",
                   static_cast<long long>(year), static_cast<long long>(month),
                   static_cast<long long>(day), static_cast<long long>(msOfDay / 3600000),
