@@ -476,6 +476,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
          [&] {
              unplug("1-1");
              EXPECT_EQ(HistoryLines(), 1u);
+             stopRequested = true;  // Ctrl-Z, once a transfer has come and gone
          },
          {}},
         {1, [&] { plug("1-1", "A"); }, {"skipped A"}},  // re-powered after its update

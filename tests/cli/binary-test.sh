@@ -60,6 +60,10 @@ flash_long HUP
 wait $pid
 [ $? = 129 ] && grep -q "^Transfer interrupted after [0-9]* of 200000 bytes" err || fail "SIGHUP"
 
+# A reader of the output that goes away (a pager quit early) ends no transfer.
+{ "$cli" --simulate flash 0493sample.hex; echo $? > status; } | true
+[ "$(cat status)" = 0 ] || fail "output gone"
+
 # A row for each record whatever its fields hold, as a terminal can show it; a line that is no
 # record is counted, not shown.
 mkdir -p "$work/table/orlup"
@@ -82,4 +86,4 @@ XDG_STATE_HOME=relative HOME="$work/home" "$cli" --simulate flash 0493sample.hex
 [ -s "$work/home/.local/state/orlup/history.jsonl" ] || fail "history under HOME"
 env -u XDG_STATE_HOME -u HOME "$cli" history > out 2> err
 [ $? = 1 ] && grep -q "no history without XDG_STATE_HOME, STATE_DIRECTORY or HOME" err || fail "no HOME"
-echo "orlup-cli binary: 20 passed, 0 failed"
+echo "orlup-cli binary: 21 passed, 0 failed"

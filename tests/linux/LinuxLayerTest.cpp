@@ -41,6 +41,7 @@
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "update/FlashUpdate.h"
+#include "update/ImageDigest.h"
 
 namespace orlup::test {
 namespace {
@@ -90,6 +91,12 @@ TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApart) {
               "The system reported the error EHOSTDOWN. (0x20000070)");
     char small[sizeof "No such file, folder or device was found." - 1];  // short of the end
     EXPECT_EQ(SystemErrorDescription(ErrorCode::FileNotFound, 0x400, small, sizeof small), 0u);
+    Sha256 digest;  // and it starts over once told
+    for (int i = 0; i < 2; ++i) digest.Update("abc", 3);
+    const std::string first = digest.FinishHex();
+    EXPECT_EQ(first + digest.FinishHex(),
+              "bbb59da3af939f7af5f360f2ceb80a496e3bae1cd87dde426db0ae40677e1c2c"
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 TEST(SysfsListingTest, ListsDevicesWithTheirIdentitiesAndSkipsEverythingElse) {
