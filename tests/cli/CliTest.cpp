@@ -453,6 +453,9 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
 
     fake.Device("1-1").received.clear();
     fake.Device("1-1").record.vendorId = 0;
+    fake.listings = 0;  // --wait=0 looks once, and waits not at all
+    EXPECT_EQ(Run({"flash", "--wait=0", Image}), 3);
+    EXPECT_EQ(fake.listings, 1);
     script = {{0, [this] { signal = SIGINT; }}};
     signalAfter = 0;
     EXPECT_EQ(Run({"flash", "--wait=60", Image}), 130);
