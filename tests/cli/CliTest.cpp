@@ -434,7 +434,7 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
         EXPECT_THAT(err.str(), HasSubstr(Completion));
     }
 
-    EXPECT_EQ(Run({"flash", "--json", Root + "0498.hex"}), 3);
+    EXPECT_EQ(Run({"flash", "--json", "--wait=0", Root + "0498.hex"}), 3);
     events = Events();
     ASSERT_EQ(events.size(), 1u);
     events[0].erase("time");

@@ -345,6 +345,9 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedOrFails) {
         EXPECT_EQ(files.OpenImage(refused), InvalidFileHandle) << refused;
         EXPECT_EQ(files.LastError(), code) << refused;
     }
+    files.Serve(path, nullptr, ErrorCode::DiskFull);  // as the snapshot taken beforehand failed
+    EXPECT_EQ(files.OpenImage(path), InvalidFileHandle);
+    EXPECT_EQ(files.LastError(), ErrorCode::DiskFull);
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
 }
 
