@@ -521,23 +521,32 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
 }
 
-// On a terminal the station's table is drawn again over itself at each change, and the
-// completion text stays below it.
+// On a terminal the station's table is drawn again over itself at each change, a failure told in
+// its row alone, and the completion text stays below it. Ctrl-C that cuts a transfer short ends
+// the station with its status.
 TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
     CopyPerThread();
-    script = {{1,
-               [this] {
-                   const std::lock_guard<std::mutex> guard(lock);
-                   Printer("1-2", "B", "/dev/usb/lp1");
-               }},
-              {2, [this] { signal = SIGINT; }}};
-    EXPECT_EQ(Run({"station", Image}, true), 0);
+    const auto plug = [this](const std::string& port, const std::string& serial) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return &Printer(port, serial, "/dev/usb/lp-" + port);
+    };
+    script = {{1, [&] { plug("1-2", "B")->FailWrite(2, ErrorCode::GenFailure); }},
+              // The main thread looks twice before it waits; C at each of its ticks.
+              {2, [&] { plug("1-3", "C"), signal = SIGINT, signalAfter = signalChecks + 4; }},
+              {99, [] {}}};
+    signalAfter = INT_MAX;
+    EXPECT_EQ(Run({"station", Image}, true), 130);
     EXPECT_EQ(hotplugs, std::vector<bool>{true});
+    EXPECT_EQ(out.str().find("\x1b[0A"), std::string::npos);  // nothing drawn yet to go over
+    EXPECT_EQ(out.str().find("B/1-2: "), std::string::npos);
     EXPECT_THAT(out.str(),
-                testing::EndsWith("\x1b[7A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
-                                  "SN1                 1-1       done\n"
-                                  "B                   1-2       done\n\n" +
-                                  Completion + "\nStation stopped: 2 done, 0 failed, 0 skipped\n"));
+                testing::EndsWith(std::string("\x1b[8A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
+                                              "SN1                 1-1       done\n"
+                                              "B                   1-2       failed: ") +
+                                  FlashTexts::WriteFailed + ErrorText(ErrorCode::GenFailure) +
+                                  "\nC                   1-3       failed: interrupted\n\n" +
+                                  Completion + "\nStation stopped: 1 done, 2 failed, 0 skipped\n"));
+    EXPECT_THAT(err.str(), HasSubstr("C/1-3: Transfer interrupted after 2048 of 2500 bytes"));
 }
 
 // Ctrl-Z during --all stops the program only once every transfer holds between two pieces;

@@ -234,7 +234,7 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
         const auto stall = [&, cause = cause, code = code, timeout = timeout] {
             UsblpDeviceFiles files(sysfs.sysfsRoot(), timeout);
             const FileHandle handle = files.OpenDevice(printer);
-            std::string image(1 << 20, '\0'), received;
+            std::string image((1 << 20) + 7, '\0'), received;  // its last piece a short one
             // Letters only, which the pty passes unchanged; a piece sent twice or skipped shows.
             for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>('a' + i % 23);
             uint32_t written = 0, later = 1;
@@ -416,6 +416,15 @@ TEST(LinuxImageTest, TheCopyIsJudgedFirstCancelledAtOnceAndMadeWhereverItCanBe) 
                           ? ""
                           : "/missing, /tmp, /var/tmp: " + ErrorText(ErrorCode::AccessDenied));
         }
+        // A copy refused for its size is told as such, not as a full disk.
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 1 << 20;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        mount("tmpfs", "/tmp", "tmpfs", 0, nullptr);  // writable again, over the read-only one
+        setenv("TMPDIR", "/tmp", 1);
+        EXPECT_EQ(ImageSnapshot::Take(hidden, {}, &snapshot), ErrorCodeFromErrno(EFBIG));
         return 0;
     });
     if (result == 77) GTEST_SKIP() << "no mount namespace here";
