@@ -21,6 +21,7 @@
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
+#include "text/PrintableText.h"
 #include "text/SystemTerms.h"
 #include "update/FlashTexts.h"
 
@@ -539,13 +540,14 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
     EXPECT_EQ(hotplugs, std::vector<bool>{true});
     EXPECT_EQ(out.str().find("\x1b[0A"), std::string::npos);  // nothing drawn yet to go over
     EXPECT_EQ(out.str().find("B/1-2: "), std::string::npos);
-    EXPECT_THAT(out.str(),
-                testing::EndsWith(std::string("\x1b[8A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
-                                              "SN1                 1-1       done\n"
-                                              "B                   1-2       failed: ") +
-                                  FlashTexts::WriteFailed + ErrorText(ErrorCode::GenFailure) +
-                                  "\nC                   1-3       failed: interrupted\n\n" +
-                                  Completion + "\nStation stopped: 1 done, 2 failed, 0 skipped\n"));
+    EXPECT_THAT(
+        out.str(),
+        testing::EndsWith(std::string("\x1b[8A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
+                                      "SN1                 1-1       done\n"
+                                      "B                   1-2       failed: ") +
+                          FlashTexts::WriteFailed + Printable(ErrorText(ErrorCode::GenFailure)) +
+                          "\nC                   1-3       failed: interrupted\n\n" + Completion +
+                          "\nStation stopped: 1 done, 2 failed, 0 skipped\n"));
     EXPECT_THAT(err.str(), HasSubstr("C/1-3: Transfer interrupted after 2048 of 2500 bytes"));
 }
 
