@@ -519,6 +519,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_EQ(Received("1-1"), 2509u);
     EXPECT_EQ(Received("1-5"), 9 + 1024 + 2509u);
     for (const std::string name : {"1-2", "1-3", "1-4"}) EXPECT_EQ(Received(name), 0u);
+    EXPECT_THAT(err.str(), HasSubstr(Completion));
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
 }
 
@@ -568,9 +569,10 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
         return sum;
     };
     int stops = 0;
+    std::size_t stoppedAt = 0;
     stopProcess = [&] {
         ++stops;
-        const std::size_t before = total();
+        const std::size_t before = stoppedAt = total();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(total(), before);
     };
@@ -581,6 +583,7 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     EXPECT_EQ(Run({"flash", "--all", Image20k}), 0);
     user.join();
     EXPECT_EQ(stops, 1);
+    EXPECT_LT(stoppedAt, 3 * 20489u);  // while the transfers ran, not once they were done
     for (const std::string& name : names) EXPECT_EQ(Received(name), 20489u);
 }
 
