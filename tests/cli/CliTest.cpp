@@ -643,6 +643,9 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         EXPECT_EQ(changes, trouble == Trouble::Unplug ? 1 : 0);
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
+    SimulatedPrinters printers;  // one unplugged by its serial
+    printers.Unplug(printers.ListUsbDevices().back().serial);
+    EXPECT_EQ(printers.ListUsbDevices().size(), 1u);
 }
 
 }  // namespace
