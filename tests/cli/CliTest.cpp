@@ -644,8 +644,9 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
     SimulatedPrinters printers;  // one unplugged by its serial
-    printers.Unplug(printers.ListUsbDevices().back().serial);
-    EXPECT_EQ(printers.ListUsbDevices().size(), 1u);
+    printers.Unplug("SIM-0498");
+    ASSERT_EQ(printers.ListUsbDevices().size(), 1u);
+    EXPECT_EQ(printers.ListUsbDevices().front().serial, "SIM-0493");
 }
 
 }  // namespace
