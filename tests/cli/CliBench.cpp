@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -15,66 +16,41 @@
 #include <thread>
 
 #include "RunCli.h"
+#include "SnapshotPlatform.h"
 #include "linux/FakeSysfs.h"
 #include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/LinuxDeviceWatch.h"
 #include "platform/linux/LinuxImageFiles.h"
 #include "platform/linux/SysfsUsbDevices.h"
-#include "update/ImageDigest.h"
 
 namespace orlup {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+const std::string Image = "/tmp/0493-orlup-bench.hex";
 
 /// Simulated printers, or a sysfs's devices, with images as orlup-cli takes them on Linux.
-struct BenchPlatform : CliPlatform {
-    explicit BenchPlatform(UsbDeviceSource* devices = nullptr) : devices(devices) {}
+struct BenchPlatform : SnapshotPlatform<ImageSnapshot, LinuxImageFiles> {
+    BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource* devices)
+        : printers(printers), devices(devices) {}
     UsbDeviceSource& Devices() override { return devices != nullptr ? *devices : printers; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers); }
-    ImageFacts TakeImage(const std::string& path, uint64_t largest,
-                         const std::function<bool()>& cancelled) override {
-        HashedImage<ImageSnapshot> taken = TakeHashed<ImageSnapshot>(path, largest, cancelled);
-        snapshot = taken.snapshot;
-        return ImageFacts{taken.error, taken.problem, taken.size, taken.sha256};
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override {
-        return std::make_shared<LinuxImageFiles>(Image(), snapshot);
-    }
     std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
         auto watch = std::make_unique<LinuxDeviceWatch>(false);
         printers.SetChangeListener([notify = watch.get()] { notify->Notify(); });
         return watch;
     }
-    static std::string Image() { return "/tmp/0493-orlup-bench.hex"; }
 
-    SimulatedPrinters printers;
+    SimulatedPrinters& printers;
     UsbDeviceSource* devices;
-    std::shared_ptr<const ImageSnapshot> snapshot;
 };
 
-/// The platform of a run, which the benchmark keeps to look at its printers meanwhile.
-struct Borrowed : CliPlatform {
-    explicit Borrowed(BenchPlatform& platform) : platform(platform) {}
-    UsbDeviceSource& Devices() override { return platform.Devices(); }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return platform.MakePorts(); }
-    ImageFacts TakeImage(const std::string& path, uint64_t largest,
-                         const std::function<bool()>& cancelled) override {
-        return platform.TakeImage(path, largest, cancelled);
-    }
-    std::shared_ptr<ImageFileApi> MakeImages() override { return platform.MakeImages(); }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
-        return platform.WatchDevices(hotplug);
-    }
-    BenchPlatform& platform;
-};
-
-/// Runs the command line to its end; its standard output.
-std::string Run(const std::string& command, BenchPlatform& platform,
-                const std::atomic<int>* stop = nullptr) {
+/// Runs the command line to its end over those printers; its standard output.
+std::string Run(const std::string& command, SimulatedPrinters& printers,
+                UsbDeviceSource* devices = nullptr, const std::atomic<int>* stop = nullptr) {
     std::ostringstream out, err;
     CliContext context(out, err, [&](auto) {
-        return std::unique_ptr<CliPlatform>(std::make_unique<Borrowed>(platform));
+        return std::unique_ptr<CliPlatform>(std::make_unique<BenchPlatform>(printers, devices));
     });
     if (stop != nullptr) context.signals.caught = [stop] { return stop->load(); };
     std::istringstream words("orlup-cli " + command);
@@ -92,7 +68,8 @@ std::vector<double> Paces(const std::string& events) {
     for (std::string line; std::getline(lines, line);) {
         const auto event = nlohmann::json::parse(line);
         const std::string time = event["time"];
-        const double seconds = std::stod(time.substr(17, 6)) + 60 * std::stod(time.substr(14, 2));
+        const double seconds = 3600 * std::stod(time.substr(11, 2)) +
+                               60 * std::stod(time.substr(14, 2)) + std::stod(time.substr(17, 6));
         if (event["event"] == "started") times[event["serial"]].first = seconds;
         if (event["event"] == "done") times[event["serial"]].second = seconds;
     }
@@ -101,13 +78,6 @@ std::vector<double> Paces(const std::string& events) {
         paces.push_back(100 * 1048576 / 102400.0 / (span.second - span.first));
     }
     return paces;
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 bool Report(const char* what, double figure, double bound, bool atLeast) {
@@ -120,45 +90,45 @@ bool Report(const char* what, double figure, double bound, bool atLeast) {
 
 int main() {
     using namespace orlup;
-    std::ofstream(BenchPlatform::Image()) << std::string(1 << 20, 'Z');
+    std::ofstream(Image) << std::string(1 << 20, 'Z');
     bool met = true;
     {
-        BenchPlatform platform;
-        const std::vector<double> one = Paces(Run("flash --json " + BenchPlatform::Image(), platform));
+        SimulatedPrinters printers;
+        const std::vector<double> one = Paces(Run("flash --json " + Image, printers));
         met &= Report("1 printer: pace, % of 102400 B/s", one.empty() ? 0 : one.front(), 98, true);
     }
     {
-        BenchPlatform platform;
-        for (int i = 1; i < 16; ++i) platform.printers.Plug(FirmwareModels[0]);
-        const double cpu = CpuSeconds();
+        SimulatedPrinters printers;
+        for (int i = 1; i < 16; ++i) printers.Plug(FirmwareModels[0]);
+        const std::clock_t cpu = std::clock();  // of every thread
         const auto start = Clock::now();
-        const std::vector<double> paces =
-            Paces(Run("flash --all --json " + BenchPlatform::Image(), platform));
+        const std::vector<double> paces = Paces(Run("flash --all --json " + Image, printers));
         const std::chrono::duration<double> wall = Clock::now() - start;
-        const double slowest = paces.size() == 16 ? *std::min_element(paces.begin(), paces.end()) : 0;
+        const double slowest =
+            paces.size() == 16 ? *std::min_element(paces.begin(), paces.end()) : 0;
         met &= Report("16 printers at once: slowest pace, % of 102400 B/s", slowest, 98, true);
         met &= Report("16 printers at once: CPU, % of one core",
-                      100 * (CpuSeconds() - cpu) / wall.count(), 10, false);
+                      100.0 * (std::clock() - cpu) / CLOCKS_PER_SEC / wall.count(), 10, false);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         met &= Report("16 printers at once: peak RSS, KiB", usage.ru_maxrss, 16384, false);
     }
     {
-        BenchPlatform platform;
+        SimulatedPrinters printers;
         std::atomic<int> stop{0};
-        std::thread station([&] { Run("station " + BenchPlatform::Image(), platform, &stop); });
+        std::thread station([&] { Run("station " + Image, printers, nullptr, &stop); });
         double slowest = 0;
         for (int i = 0; i < 5; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             const auto plugged = Clock::now();
-            const std::string serial = platform.printers.Plug(FirmwareModels[0]).serial;
-            while (!platform.printers.CommandTime(serial)) std::this_thread::yield();
+            const std::string serial = printers.Plug(FirmwareModels[0]).serial;
+            while (!printers.CommandTime(serial)) std::this_thread::yield();
             const std::chrono::duration<double, std::milli> took =
-                *platform.printers.CommandTime(serial) - plugged;
+                *printers.CommandTime(serial) - plugged;
             slowest = std::max(slowest, took.count());
         }
         stop = 2;
-        platform.printers.Plug(FirmwareModels[1]);  // wakes the station to see the stop
+        printers.Plug(FirmwareModels[1]);  // wakes the station to see the stop
         station.join();
         met &= Report("station: printer plugged in to its update command, ms", slowest, 50, false);
     }
@@ -168,15 +138,16 @@ int main() {
         sysfs.AddDevice(port, i % 25 == 0 ? "044e" : "1d6b", "200a", "S" + port);
         sysfs.AddInterface(port, i % 25 == 0 ? lp : "", "usb/" + lp);
     }
+    SimulatedPrinters printers;
     SysfsUsbDevices devices(sysfs.sysfsRoot());
-    BenchPlatform platform(&devices);
     double list = 0;
     for (int run = 0; run < 10; ++run) {
         const auto start = Clock::now();
-        Run("list", platform);
-        list = std::max(list, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        Run("list", printers, &devices);
+        list =
+            std::max(list, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     met &= Report("list: 100 USB devices, 4 printers, slowest of 10, ms", list, 50, false);
-    std::remove(BenchPlatform::Image().c_str());
+    std::remove(Image.c_str());
     return met ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <climits>
 #include <condition_variable>
 #include <csignal>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
+#include "text/PrintableText.h"
 #include "text/SystemTerms.h"
 #include "update/FlashTexts.h"
 
@@ -42,6 +44,9 @@ const std::string Image20k = Root + "0493-20k.hex";
 const std::string Digest = "d1a1df45323befde895eb7ece39f76c37ceebc8207058c74be093c7735134f82";
 const std::string Done = "SN1/1-1: done, 2500 bytes, sha256 " + Digest + "\n";
 const std::string Completion = FlashTexts::Completion;
+// Without a terminal, a line at each tenth.
+const std::string Flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
+                            ("2500/2500 bytes\n" + Completion + "\n" + Done);
 const std::string Interrupted =
     "Transfer interrupted after 1024 of 2500 bytes. Re-power the printer with the rotary switch "
     "at position 4 and flash again.\n";
@@ -94,8 +99,9 @@ using Maker = std::function<std::shared_ptr<FakePlatform>()>;
 
 // Port and image objects come from make: the one fake, or for the threads of --all a copy each.
 struct FakeCliPlatform : CliPlatform {
-    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script)
-        : devices(devices), make(std::move(make)), script(std::move(script)) {}
+    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script,
+                    std::vector<bool>& hotplugs)
+        : devices(devices), make(std::move(make)), script(std::move(script)), hotplugs(hotplugs) {}
     UsbDeviceSource& Devices() override { return devices; }
     std::shared_ptr<DeviceFileApi> MakePorts() override { return make(); }
     std::shared_ptr<ImageFileApi> MakeImages() override { return make(); }
@@ -103,12 +109,14 @@ struct FakeCliPlatform : CliPlatform {
                          const std::function<bool()>&) override {
         return ReadImageFacts(*make(), path, largest);
     }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
+    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
+        hotplugs.push_back(hotplug);
         return std::make_unique<ScriptedWatch>(script);
     }
     FakePlatform& devices;
     Maker make;
     std::deque<ScriptedWatch::Step> script;
+    std::vector<bool>& hotplugs;  // what each watch was asked for
 };
 
 class CliTest : public testing::Test {
@@ -130,12 +138,12 @@ protected:
     }
 
     int Run(Strings args, bool terminal = false) {
-        out.str(""), err.str(""), signalChecks = 0;
+        out.str(""), err.str(""), signalChecks = 0, hotplugs.clear();
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         CliContext context(out, err, [this](auto) {
-            return std::make_unique<FakeCliPlatform>(fake, make, script);
+            return std::make_unique<FakeCliPlatform>(fake, make, script, hotplugs);
         });
         context.terminal = terminal;
         context.period = period;
@@ -194,6 +202,7 @@ protected:
     std::vector<std::shared_ptr<FakePlatform>> made;
     Maker make = [this] { return Borrow(fake); };
     std::deque<ScriptedWatch::Step> script;
+    std::vector<bool> hotplugs;
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()());
     std::string historyPath = folder + "/history.jsonl";
@@ -205,23 +214,21 @@ protected:
     std::chrono::microseconds period{0};
 };
 
-// Each attempt past the command line ends with the status a script can branch on, is recorded,
-// and history shows the records as a table.
+// Each attempt past the command line ends with the status a script can branch on and is recorded;
+// the binary test shows the records as a table.
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
     const std::string hostile = Root + "0493\"\n\xfe.hex";
     fake.AddImage(hostile).bytes.assign(1, 'Z');  // one byte: a read of one is hashed too
-    const std::string digestOfZ = "bbeebd879e1dff6918546dc0c179fdde505f2a21591c9a9c96e36b054ec5af83";
+    const std::string digestOfZ =
+        "bbeebd879e1dff6918546dc0c179fdde505f2a21591c9a9c96e36b054ec5af83";
     const std::string notOpened =
         std::string("1 Ilvaran printer could not be opened: ") + SystemTerms::AccessDenied;
-    // Without a terminal, a line at each tenth.
-    const std::string flashed = "0% 0/2500 bytes\n40% 1024/2500 bytes\n81% 2048/2500 bytes\n100% " +
-                                ("2500/2500 bytes\n" + Completion + "\n" + Done);
     const std::string tenths = "0% 0/20480 bytes\n10% 2048/20480 bytes\n20% 4096/";
     const std::string noModel = Root + "0491.hex";
     // Arguments, exit status, a part of standard output and error, the bytes the printer got, and
     // the error its open fails with: 5 access denied, 50 no driver bound.
     const std::tuple<Strings, int, std::string, std::size_t, uint32_t> cases[] = {
-        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, flashed, 2509, 0},
+        {{"flash", Image, "--sha256", "D1A1" + Digest.substr(4)}, 0, Flashed, 2509, 0},
         {{"flash", "--sha256", std::string(64, '0'), Image}, 4, "nothing was sent\n", 0, 0},
         {{"flash", Root + "0493-missing.hex"}, 4, ErrorText(ErrorCode::FileNotFound), 0, 0},
         {{"flash", "--all", Root + "0493b.hex"}, 4, ErrorText(ErrorCode::GenFailure), 0, 0},
@@ -260,17 +267,6 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     EXPECT_EQ(lines[9]["image"], Root + "0493\"\n\xEF\xBF\xBD.hex");
     EXPECT_EQ(lines[10]["result"].get<std::string>().rfind("orlup-cli: no Ilvaran", 0), 0u);
     EXPECT_EQ(lines[10]["serial"], "");
-
-    std::ofstream(historyPath, std::ios::app) << "{\"broken\n{\"model\": 7, \"size\": \"x\"}\n";
-    EXPECT_EQ(Run({"history"}), 0);
-    EXPECT_THAT(out.str(), HasSubstr("-         ?/?   "));  // a record of odd types
-    const std::string row = "Ilvaran     SN1                 1-1       2500/2500             ";
-    EXPECT_THAT(out.str(), HasSubstr(row + Image + "             done\n"));
-    EXPECT_THAT(out.str(), HasSubstr(Root + "0493\"?\xEF\xBF\xBD.hex"));
-    EXPECT_THAT(err.str(), HasSubstr("skipped 1 line"));
-    EXPECT_EQ(Run({"history", "--json"}), 0);
-    EXPECT_EQ(Events().size(), std::size(cases) + 1);
-    EXPECT_EQ(Events().front()["sha256"], Digest);
 }
 
 // A signal that cuts a transfer short ends with its status and a line for the printer; one
@@ -282,13 +278,29 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     EXPECT_EQ(err.str(), FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) + "\n" +
                              Interrupted);
     EXPECT_EQ(out.str(), std::string("0% 0/2500 bytes\n40% 1024/2500 bytes\nSN1/1-1: failed after "
-                                     "1024 of 2500 bytes - ") + FlashTexts::WriteFailed +
-                             ErrorText(ErrorCode::OperationAborted) + "\n");
+                                     "1024 of 2500 bytes - ") +
+                             FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted) +
+                             "\n");
+    fake.Device("1-1").FailWrite(fake.Device("1-1").writeCalls + 2, ErrorCode::OperationAborted);
+    signalChecks = 0;
+    EXPECT_EQ(Run({"flash", "--all", Image}), 130);
+    EXPECT_EQ(err.str(), "SN1/1-1: " + std::string(FlashTexts::WriteFailed) +
+                             ErrorText(ErrorCode::OperationAborted) + "\nSN1/1-1: " + Interrupted);
+    fake.AddImage(Root + "0493c.hex") = fake.AddImage(Image);
+    fake.AddImage(Root + "0493c.hex").FailRead(1, ErrorCode::OperationAborted);
+    signalAfter = -1;
+    EXPECT_EQ(Run({"flash", Root + "0493c.hex"}), 130);
+    EXPECT_EQ(err.str(), "orlup-cli: interrupted while the image was read; nothing was sent\n");
     signal = 1, signalAfter = 1;  // SIGHUP, which Windows lacks, between the first two pieces
     EXPECT_EQ(Run({"flash", Image}), 129);
     EXPECT_EQ(err.str(), Interrupted);
+    std::ifstream history(historyPath);
+    std::string record;
+    for (std::string line; std::getline(history, line);) record = line;
+    EXPECT_THAT(record, HasSubstr("\"Transfer interrupted after 1024 of 2500 bytes\""));
     signalAfter = -1;  // after the transfer: nothing was cut short
     EXPECT_EQ(Run({"flash", Image}), 0);
+    EXPECT_EQ(out.str() + err.str(), Flashed);
 
     signal = 0;
     EXPECT_EQ(Run({"flash", Image}, true), 0);
@@ -364,6 +376,8 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_THAT(out.str(), HasSubstr(Done));
     EXPECT_THAT(out.str(), HasSubstr("SN2/1-2: failed after 1024 of 2500 bytes - USB port write"));
     EXPECT_EQ(out.str().find(Completion), out.str().rfind(Completion));
+    EXPECT_NE(out.str().find(Completion), std::string::npos);
+    EXPECT_EQ(hotplugs, std::vector<bool>{false});
     EXPECT_THAT(err.str(), HasSubstr("SN2/1-2: USB port write failed - "));
     EXPECT_THAT(err.str(), HasSubstr("\n1 Ilvaran printer could not be opened: busy"));
     EXPECT_THAT(err.str(), testing::Not(HasSubstr("Transfer interrupted")));
@@ -375,48 +389,59 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     }
 }
 
-// --json: one object a line on standard output, parsed back; the human text on standard error.
+// --json: one object a line on standard output, parsed back, whatever bytes a device's strings
+// hold; the human text on standard error.
 TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     fake.Device("1-1").FailWrite(3, ErrorCode::DeviceNotConnected);
+    fake.Device("1-1").record.serial = "SN\xC3\x9C";
     EXPECT_EQ(Run({"flash", "--json", "--sha256", Digest, Image}), 1);
-    const std::vector<Json> events = Events();
-    ASSERT_EQ(events.size(), 5u);
-    for (const Json& event : events) {
-        EXPECT_TRUE(std::regex_match(std::string(event["time"]),
+    EXPECT_THAT(out.str(), HasSubstr("\"serial\":\"SN\xC3\x9C\""));
+    const Json printer = Json::parse(
+        R"({"model": "Ilvaran", "serial": "SN\u00dc", "busPort": "1-1", "node": "/dev/usb/lp0"})");
+    std::vector<Json> expected = {
+        {{"event", "started"}, {"image", Image}, {"size", 2500}, {"sha256", Digest}},
+        Json::parse(R"({"event": "failed", "code": 1167, "codeName": "DeviceNotConnected",
+                        "bytesSent": 2048, "size": 2500, "status": 1})")};
+    expected[1]["message"] = FlashTexts::WriteFailed + ErrorText(1167);
+    for (const int sent : {2048, 1024, 0}) {
+        expected.insert(expected.begin() + 1, Json{{"event", "progress"},
+                                                   {"percent", sent / 25},
+                                                   {"bytesSent", sent},
+                                                   {"size", 2500}});
+    }
+    std::vector<Json> events = Events();
+    ASSERT_EQ(events.size(), expected.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(std::string(events[i]["time"]),
                                      std::regex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z")));
-        EXPECT_EQ(event["serial"], "SN1");
-        EXPECT_EQ(event["busPort"], "1-1");
+        events[i].erase("time");
+        expected[i].update(printer);
+        EXPECT_EQ(events[i], expected[i]);
     }
-    EXPECT_EQ(events[0]["event"], "started");
-    EXPECT_EQ(events[0]["model"], "Ilvaran");
-    EXPECT_EQ(events[0]["node"], "/dev/usb/lp0");
-    EXPECT_EQ(events[0]["size"], 2500);
-    EXPECT_EQ(events[0]["sha256"], Digest);
-    EXPECT_EQ(events[1]["event"], "progress");
-    EXPECT_EQ(events[2]["percent"], 40);
-    EXPECT_EQ(events[2]["bytesSent"], 1024);
-    EXPECT_EQ(events[4]["event"], "failed");
-    EXPECT_EQ(events[4]["code"], ErrorCode::DeviceNotConnected);
-    EXPECT_EQ(events[4]["codeName"], "DeviceNotConnected");
-    EXPECT_EQ(events[4]["status"], 1);
-    EXPECT_EQ(events[4]["bytesSent"], 2048);
-    EXPECT_THAT(err.str(), HasSubstr("SN1/1-1: failed after 2048 of 2500 bytes - USB port"));
+    EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
 
+    // At each tenth, of images of any size.
     fake.Device("1-1").failWriteCall = -1;
-    EXPECT_EQ(Run({"flash", "--json", Image20k}), 0);
-    std::vector<int> percents;
-    for (const Json& event : Events()) {
-        if (event["event"] == "progress") percents.push_back(event["percent"]);
+    fake.AddImage(Root + "0493-1.hex").bytes.assign(1, 1);
+    for (const auto& [image, tenths] : {std::pair(Image20k, 11), {Root + "0493-1.hex", 2}}) {
+        EXPECT_EQ(Run({"flash", "--json", image}), 0);
+        std::vector<int> percents;
+        for (const Json& event : Events()) {
+            if (event["event"] == "progress") percents.push_back(event["percent"]);
+        }
+        for (int i = 0; i < tenths; ++i) EXPECT_EQ(percents.at(i), i * 100 / (tenths - 1));
+        EXPECT_EQ(static_cast<int>(percents.size()), tenths);
+        EXPECT_EQ(Events().back()["event"], "done");
+        EXPECT_THAT(err.str(), HasSubstr(Completion));
     }
-    EXPECT_EQ(percents, (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
-    EXPECT_EQ(Events().back()["event"], "done");
-    EXPECT_THAT(err.str(), HasSubstr(Completion));
 
-    EXPECT_EQ(Run({"flash", "--json", Root + "0498.hex"}), 3);
-    ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0]["message"], "No Ilvaran-II printers found");
-    EXPECT_EQ(Events()[0]["status"], 3);
-    EXPECT_EQ(Events()[0].count("serial"), 0u);
+    EXPECT_EQ(Run({"flash", "--json", "--wait=0", Root + "0498.hex"}), 3);
+    events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    events[0].erase("time");
+    EXPECT_EQ(events[0],
+              Json::parse(R"({"event": "failed", "message": "No Ilvaran-II printers found",
+        "code": 0, "codeName": "", "bytesSent": 0, "size": 10, "status": 3})"));
 }
 
 // --wait flashes the printer once it is plugged in; Ctrl-C while waiting sends nothing.
@@ -424,10 +449,14 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
     fake.Device("1-1").record.vendorId = 0;  // not plugged in yet
     script = {{0, [this] { fake.Device("1-1").record.vendorId = 0x044E; }}};
     EXPECT_EQ(Run({"flash", "--wait", "--printer", "SN1", Image}), 0);
+    EXPECT_EQ(hotplugs, std::vector<bool>{true});  // without --wait, none: see the --all runs
     EXPECT_EQ(fake.Device("1-1").received.size(), 2509u);
 
     fake.Device("1-1").received.clear();
     fake.Device("1-1").record.vendorId = 0;
+    fake.listings = 0;  // --wait=0 looks once, and waits not at all
+    EXPECT_EQ(Run({"flash", "--wait=0", Image}), 3);
+    EXPECT_EQ(fake.listings, 1);
     script = {{0, [this] { signal = SIGINT; }}};
     signalAfter = 0;
     EXPECT_EQ(Run({"flash", "--wait=60", Image}), 130);
@@ -447,7 +476,13 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
         // Kept as soon as that printer is done, while the station goes on.
-        {1, [&] { unplug("1-1"); EXPECT_EQ(HistoryLines(), 1u); }, {}},
+        {1,
+         [&] {
+             unplug("1-1");
+             EXPECT_EQ(HistoryLines(), 1u);
+             stopRequested = true;  // Ctrl-Z, once a transfer has come and gone
+         },
+         {}},
         // Re-powered after its update: the device comes before its driver's node.
         {1, [&] { Printer("1-1", "A"); }, {}},
         {1, [&] { plug("1-1", "A"); }, {"skipped A"}},
@@ -486,7 +521,37 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_EQ(Received("1-1"), 2509u);
     EXPECT_EQ(Received("1-5"), 9 + 1024 + 2509u);
     for (const std::string name : {"1-2", "1-3", "1-4"}) EXPECT_EQ(Received(name), 0u);
+    EXPECT_THAT(err.str(), HasSubstr(Completion));
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
+}
+
+// On a terminal the station's table is drawn again over itself at each change, a failure told in
+// its row alone, and the completion text stays below it. Ctrl-C that cuts a transfer short ends
+// the station with its status.
+TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
+    CopyPerThread();
+    const auto plug = [this](const std::string& port, const std::string& serial) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return &Printer(port, serial, "/dev/usb/lp-" + port);
+    };
+    script = {{1, [&] { plug("1-2", "B")->FailWrite(2, ErrorCode::GenFailure); }},
+              // The main thread looks twice before it waits; C at each of its ticks.
+              {2, [&] { plug("1-3", "C"), signal = SIGINT, signalAfter = signalChecks + 4; }},
+              {99, [] {}}};
+    signalAfter = INT_MAX;
+    EXPECT_EQ(Run({"station", Image}, true), 130);
+    EXPECT_EQ(hotplugs, std::vector<bool>{true});
+    EXPECT_EQ(out.str().find("\x1b[0A"), std::string::npos);  // nothing drawn yet to go over
+    EXPECT_EQ(out.str().find("B/1-2: "), std::string::npos);
+    EXPECT_THAT(
+        out.str(),
+        testing::EndsWith(std::string("\x1b[8A\r\x1b[JSERIAL              BUS-PORT  STATE\n"
+                                      "SN1                 1-1       done\n"
+                                      "B                   1-2       failed: ") +
+                          FlashTexts::WriteFailed + Printable(ErrorText(ErrorCode::GenFailure)) +
+                          "\nC                   1-3       failed: interrupted\n\n" + Completion +
+                          "\nStation stopped: 1 done, 2 failed, 0 skipped\n"));
+    EXPECT_THAT(err.str(), HasSubstr("C/1-3: Transfer interrupted after 2048 of 2500 bytes"));
 }
 
 // Ctrl-Z during --all stops the program only once every transfer holds between two pieces;
@@ -494,17 +559,24 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     Printer("1-2", "SN2");
     Printer("1-3", "SN3");
+    const Strings names = {"1-1", "1-2", "1-3"};
+    // Each write takes longer than a period, so that a stop comes with writes under way.
+    for (const std::string& name : names)
+        fake.Device(name).writeDelay = std::chrono::milliseconds(3);
     CopyPerThread();
     period = std::chrono::milliseconds(2);
+    const auto total = [&] {
+        std::size_t sum = 0;
+        for (const std::string& name : names) sum += Received(name);
+        return sum;
+    };
     int stops = 0;
+    std::size_t stoppedAt = 0;
     stopProcess = [&] {
         ++stops;
-        std::vector<std::size_t> before;
-        for (const auto& platform : made) before.push_back(platform->Device("1-1").received.size());
+        const std::size_t before = stoppedAt = total();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        for (std::size_t i = 0; i < made.size(); ++i) {
-            EXPECT_EQ(made[i]->Device("1-1").received.size(), before[i]);
-        }
+        EXPECT_EQ(total(), before);
     };
     std::thread user([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -513,7 +585,24 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     EXPECT_EQ(Run({"flash", "--all", Image20k}), 0);
     user.join();
     EXPECT_EQ(stops, 1);
-    for (const std::string name : {"1-1", "1-2", "1-3"}) EXPECT_EQ(Received(name), 20489u);
+    EXPECT_LT(stoppedAt, 3 * 20489u);  // while the transfers ran, not once they were done
+    for (const std::string& name : names) EXPECT_EQ(Received(name), 20489u);
+}
+
+// The calendar against the C library's, day by day over five centuries and their leap days.
+TEST(HistoryTest, TimesAreWrittenInTheCalendarsUtc) {
+    for (std::time_t day = -98000; day < 102000; ++day) {  // 1701 to 2249, as system_clock reaches
+        const std::time_t seconds = day * 86400 + 45296;
+        const std::tm* utc = std::gmtime(&seconds);
+        char expected[32] = "";
+        if (utc == nullptr) continue;  // before 1970 on Windows
+        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", utc);
+        const std::string written = UtcTimestamp(std::chrono::system_clock::from_time_t(seconds));
+        if (written != expected) FAIL() << written << " for " << expected;
+    }
+    EXPECT_EQ(
+        UtcTimestamp(std::chrono::system_clock::time_point(std::chrono::milliseconds(7)), true),
+        "1970-01-01T00:00:00.007Z");
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own
@@ -556,18 +645,10 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         EXPECT_EQ(changes, trouble == Trouble::Unplug ? 1 : 0);
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(95));
-    SimulatedPrinters printers;
-    const UsbDeviceRecord plugged = printers.Plug(FirmwareModels[1]);
-    EXPECT_EQ(plugged.serial, "SIM-0498-3");
-    EXPECT_EQ(printers.ListUsbDevices().size(), 3u);
-    const FileHandle handle = printers.OpenDevice(plugged);
-    uint32_t written = 0;
-    EXPECT_FALSE(printers.CommandTime(plugged.serial));
-    EXPECT_TRUE(printers.Write(handle, command.data(), command.size(), &written));
-    EXPECT_TRUE(printers.CommandTime(plugged.serial));
-    printers.Unplug(plugged.serial);
-    EXPECT_EQ(printers.ListUsbDevices().size(), 2u);
-    EXPECT_EQ(printers.Received("SIM-none"), 0u);
+    SimulatedPrinters printers;  // one unplugged by its serial
+    printers.Unplug("SIM-0498");
+    ASSERT_EQ(printers.ListUsbDevices().size(), 1u);
+    EXPECT_EQ(printers.ListUsbDevices().front().serial, "SIM-0493");
 }
 
 }  // namespace

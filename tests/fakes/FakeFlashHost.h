@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/EventLog.h"
+#include "fakes/FakePlatform.h"
 #include "update/FlashUpdate.h"
 
 namespace orlup::test {
@@ -30,15 +30,28 @@ public:
     /// Delivers ticks while the timer runs, at most maxTicks; returns how many were delivered.
     int RunTimer(int maxTicks = 1000000);
 
-    std::string TakeImagePath() override;
+    std::string TakeImagePath() override { return editText; }
     void ShowMessage(const std::string& text) override;
-    void SetProgress(uint32_t position) override;
+    void SetProgress(uint32_t position) override { progress.push_back(position); }
     uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
-    void KillTimer(uint32_t id) override;
-    void EnableButtons(bool enable) override;
-    void AttemptEnded(const AttemptOutcome& outcome) override;
+    void KillTimer(uint32_t id) override {
+        timerRunning = false;
+        killed.push_back(id);
+        Log("kill timer");
+    }
+    void EnableButtons(bool enable) override {
+        buttonStates.push_back(enable);
+        Log(enable ? "enable buttons" : "disable buttons");
+    }
+    void AttemptEnded(const AttemptOutcome& outcome) override {
+        ended.push_back(outcome);
+        Log("ended");
+    }
 
 private:
+    void Log(const std::string& event) {
+        if (log_ != nullptr) log_->push_back(event);
+    }
     EventLog* log_;
 };
 

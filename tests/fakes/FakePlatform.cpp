@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "text/ErrorCodes.h"
 
@@ -65,6 +66,7 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
         if (device.writeError != 0) return Fail(device.writeError);
         accepted = count - std::min(count, device.shortBy);
     }
+    std::this_thread::sleep_for(device.writeDelay);
     const auto* data = static_cast<const uint8_t*>(bytes);
     device.received.insert(device.received.end(), data, data + accepted);
     *written = accepted;

@@ -1,18 +1,22 @@
 // Scripted USB devices, device files and in-memory images behind the platform's seams.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "fakes/EventLog.h"
 #include "update/FlashUpdate.h"
 #include "update/ImageFileApi.h"
 #include "usb/DeviceFileApi.h"
 #include "usb/UsbDevices.h"
 
 namespace orlup::test {
+
+/// One ordered record of what the fakes saw, so that tests can check the order of calls across
+/// seams.
+using EventLog = std::vector<std::string>;
 
 struct FakeDevice {
     UsbDeviceRecord record;
@@ -28,7 +32,8 @@ struct FakeDevice {
     int failOpenCall = -1;  // 0-based open attempt that fails with failOpenError
     uint32_t failOpenError = 0;
     int closes = 0;
-    bool closeFails = false;  // every close fails and leaves the handle open
+    bool closeFails = false;                  // every close fails and leaves the handle open
+    std::chrono::milliseconds writeDelay{0};  // each write waits that long, as a full queue does
 
     void FailWrite(int call, uint32_t code, uint32_t shortCount = 0) {
         failWriteCall = call, writeError = code, shortBy = shortCount;
@@ -82,7 +87,7 @@ private:
     bool Fail(uint32_t code) { return lastError_ = code, false; }
     FileHandle FailOpen(uint32_t code) { return lastError_ = code, InvalidFileHandle; }
     void Log(const std::string& event) {
-        if (log_ != nullptr) log_->Add(event);
+        if (log_ != nullptr) log_->push_back(event);
     }
 
     EventLog* log_;

@@ -18,7 +18,7 @@ using namespace orlup;
 namespace {
 
 const std::string port = "1-1";
-const std::string devRoot = "/dev";  // only named in the node path, never opened
+const std::string devRoot = "/dev";     // only named in the node path, never opened
 constexpr std::size_t pageSize = 4096;  // sysfs serves no attribute longer than a page
 
 // One device with a usblp interface, laid out once; each input rewrites its files. In memory

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "fakes/EventLog.h"
 #include "fakes/FakeFlashHost.h"
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
@@ -28,8 +27,8 @@ std::vector<uint8_t> Pattern(std::size_t size) {
     return bytes;
 }
 
-std::vector<uint8_t> CommandThenImage(std::vector<uint8_t> image) {
-    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(image.size()));
+std::vector<uint8_t> CommandThenImage(uint64_t announced, std::vector<uint8_t> image) {
+    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(announced));
     image.insert(image.begin(), command.begin(), command.end());
     return image;
 }
@@ -80,7 +79,8 @@ struct Rig {
         EXPECT_EQ(files.OpenHandles(), 0);
     }
     bool Before(const std::string& first, const std::string& then) {
-        return log.IndexOf(first) >= 0 && log.IndexOf(first) < log.LastIndexOf(then);
+        const auto at = std::find(log.begin(), log.end(), first);
+        return at != log.end() && std::find(at + 1, log.end(), then) != log.end();
     }
 
     test::EventLog log;
@@ -89,60 +89,104 @@ struct Rig {
     FlashUpdate update;
 };
 
+void None(Rig&) {}
+std::function<void(Rig&)> Path(const std::string& path) {
+    return [=](Rig& r) { r.host.editText = path; };
+}
+std::function<void(Rig&)> Size(uint64_t size) {
+    return [=](Rig& r) { r.Image(10).reportedSize = size; };
+}
+std::function<void(Rig&)> Write(int call, uint32_t code, uint32_t shortBy = 0) {
+    return [=](Rig& r) { r.printer().FailWrite(call, code, shortBy); };
+}
+
 // The announced bytes in 1024-byte pieces, one per tick, with the bar as computed, for images
-// that fill pieces, end early, are tiny, empty, or grew after their size was taken.
-TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickThenTheCompletion) {
+// that fill pieces, end early, are tiny, empty, or grew after their size was taken; or a failure
+// of the port or the image on the way: its text, the timer stopped before the image closes, and
+// nothing sent after it, even by ticks inside the message box.
+TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickUntilTheEndOrAFailure) {
     const struct {
         std::size_t bytes;
-        uint64_t sizeAtStart;  // 0: the file's own
+        std::function<void(Rig&)> arrange;
         std::vector<uint32_t> progress;
-        int failSetTimerCall = -1;
+        std::size_t received;
+        const char* failed = nullptr;  // the text's start, with the code below
+        uint32_t code = 0;
     } cases[] = {
-        {2500, 0, {0, 40, 81, 100}},
-        {2500, 0, {0, 40, 81, 100}, 1},  // the period's restart after the command fails
-        {1050, 0, {0, 102, 105}},        // positions above 100 are sent as computed
-        {42, 0, {0, 100}},
-        {0, 0, {0, 100}},
-        {5000, 2100, {0, 48, 97, 100}},
+        {2500, None, {0, 40, 81, 100}, 2500},
+        // The period's restart after the command fails: the first piece waits for a tick.
+        {2500, [](Rig& r) { r.host.failSetTimerCall = 1; }, {0, 40, 81, 100}, 2500},
+        {1050, None, {0, 102, 105}, 1050},  // positions above 100 are sent as computed
+        {42, None, {0, 100}, 42},
+        {0, None, {0, 100}, 0},
+        {5000, [](Rig& r) { r.Image(5000).reportedSize = 2100; }, {0, 48, 97, 100}, 2100},
+        {5000, Write(2, 0, 24), {0, 20}, 2048 - 24, FlashTexts::WriteFailed, ErrorCode::WriteFault},
+        {5000, Write(3, 1167), {0, 20, 40}, 2048, FlashTexts::WriteFailed, 1167},
+        {5000, Write(1, ErrorCode::Timeout), {0}, 0, FlashTexts::WriteFailed, ErrorCode::Timeout},
+        {5000,
+         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
+         {0, 20},
+         1024,
+         FlashTexts::ReadFailed,
+         ErrorCode::ReadFault},
+        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
+        // read rather than waiting forever.
+        {1024,
+         [](Rig& r) { r.Image(1024).reportedSize = 1025; },
+         {0, 102},
+         1024,
+         FlashTexts::ReadFailed,
+         ErrorCode::HandleEof},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes);
+        SCOPED_TRACE(std::to_string(c.bytes) + " " + std::to_string(c.code));
         Rig rig;
-        FakeDevice& printer = rig.files.AddDevice(Printer);
-        FakeImage& image = rig.Image(c.bytes);
-        image.reportedSize = c.sizeAtStart;
-        rig.host.failSetTimerCall = c.failSetTimerCall;
-        const std::size_t sent = c.sizeAtStart != 0 ? c.sizeAtStart : c.bytes;
-        rig.update.OnUpdateFlash();
+        rig.host.ticksInsideMessages = c.failed ? 5 : 0;
+        rig.Start(c.bytes, c.arrange);
         EXPECT_TRUE(rig.update.busy());
-        EXPECT_EQ(printer.received.size(), 9u);  // the command alone, before the first tick
-        // The pieces, then the tick that stops the timer.
-        EXPECT_EQ(rig.host.RunTimer(), static_cast<int>(c.progress.size()));
+        EXPECT_EQ(rig.printer().received.size(), 9u);  // the command alone, before the first tick
+        const int ticks = rig.host.RunTimer();
+        const std::string message = c.failed ? Failed(c.failed, c.code) : FlashTexts::Completion;
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
         EXPECT_EQ(rig.host.progress, c.progress);
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{FlashTexts::Completion});
-        EXPECT_EQ(printer.received,
-                  CommandThenImage({image.bytes.begin(), image.bytes.begin() + sent}));
+        const FakeImage& image = rig.files.AddImage(ImagePath);
+        const uint64_t announced = image.reportedSize ? image.reportedSize : image.bytes.size();
+        EXPECT_EQ(
+            rig.printer().received,
+            CommandThenImage(announced, {image.bytes.begin(), image.bytes.begin() + c.received}));
         EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
         EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        EXPECT_EQ(rig.update.bytesSent(), sent);
-        EXPECT_TRUE(rig.update.completed());
+        EXPECT_EQ(rig.update.completed(), !c.failed);
         rig.ExpectIdle();
-        rig.ExpectEnded(FlashTexts::Completion, 0, Rig::Sent, sent);
-        // The image is closed before the completion text, the port only after it.
-        const std::string message = "message " + std::string(FlashTexts::Completion);
-        EXPECT_TRUE(rig.Before("close image", message));
-        EXPECT_TRUE(rig.Before(message, "close device " + Printer));
-        EXPECT_EQ(rig.log.events.back(), "enable buttons");
+        // A piece cut short is not counted: the count is of whole pieces.
+        const std::size_t whole = c.failed ? c.received / 1024 * 1024 : c.received;
+        EXPECT_EQ(rig.update.bytesSent(), whole);
+        rig.ExpectEnded(message, c.code, Rig::Sent, whole);
+        const std::string shown = "message " + message;
+        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
+        if (c.failed) {
+            EXPECT_LT(ticks, 10);
+            EXPECT_TRUE(rig.Before("kill timer", "close image"));
+            EXPECT_TRUE(rig.Before(shown, "close image"));
+            continue;
+        }
+        // The pieces, then the tick that stops the timer; the image closed before the completion
+        // text, the port only after it.
+        EXPECT_EQ(ticks, static_cast<int>(c.progress.size()));
+        EXPECT_EQ(rig.log.back(), "enable buttons");
+        EXPECT_TRUE(rig.Before("close image", shown) &&
+                    rig.Before(shown, "close device " + Printer));
         // The period restarts once the command is out, so the first piece never follows it at
         // once.
-        EXPECT_EQ(rig.Before("write 9", "set timer"), c.failSetTimerCall < 0);
-        const std::string firstPiece = "write " + std::to_string(std::min<std::size_t>(sent, 1024));
-        EXPECT_TRUE(rig.Before("set timer", firstPiece));
+        EXPECT_EQ(rig.Before("write 9", "set timer"), rig.host.failSetTimerCall < 0);
+        const std::size_t first = std::min<std::size_t>(c.received, 1024);
+        EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(first)));
     }
 }
 
 // Each refusal ends the attempt at once with exactly one message, before any byte is written.
 TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
+    const std::string TooLarge = Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge);
     const struct {
         const char* name;
         std::function<void(Rig&)> arrange;
@@ -150,19 +194,17 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         uint32_t code = 0;
         Rig::Stage stage = Rig::NoPrinter;
     } cases[] = {
-        {"empty path", [](Rig& r) { r.host.editText = ""; }, FlashTexts::EmptyPath},
-        {"no model tag", [](Rig& r) { r.host.editText = "C:\\flash\\flash0493.hex"; },
-         FlashTexts::BadFileName},
+        {"empty path", Path(""), FlashTexts::EmptyPath},
+        {"no model tag", Path("C:\\flash\\flash0493.hex"), FlashTexts::BadFileName},
         {"no printer", [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; },
          "No Ilvaran printers found"},
-        {"other model", [](Rig& r) { r.host.editText = "C:\\flash\\0498.hex"; },
-         "No Ilvaran-II printers found"},
+        {"other model", Path("C:\\flash\\0498.hex"), "No Ilvaran-II printers found"},
         {"two printers", [](Rig& r) { r.files.AddDevice("printer-2"); },
          "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
         // The search's test open succeeds, the claimed port's does not.
         {"taken after the search", [](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
          FlashTexts::PortOpenFailed, ErrorCode::Busy, Rig::Claimed},
-        {"image missing", [](Rig& r) { r.host.editText = "C:\\flash\\0493other.hex"; },
+        {"image missing", Path("C:\\flash\\0493other.hex"),
          Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound), ErrorCode::FileNotFound,
          Rig::Opened},
         {"size query fails",
@@ -174,18 +216,12 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
          Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied), ErrorCode::AccessDenied,
          Rig::Opened},
         // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
-        {"size 2^32-1", [](Rig& r) { r.Image(10).reportedSize = 0xFFFFFFFFull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
-         Rig::Opened},
-        {"size 2^32", [](Rig& r) { r.Image(10).reportedSize = 0x100000000ull; },
-         Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge), ErrorCode::FileTooLarge,
-         Rig::Opened},
+        {"size 2^32-1", Size(0xFFFFFFFF), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
+        {"size 2^32", Size(0x100000000), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
         {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer, 0,
          Rig::Opened},
-        {"command write fails",
-         [](Rig& r) { r.printer().FailWrite(0, ErrorCode::DeviceNotConnected); },
-         Failed(FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected),
-         ErrorCode::DeviceNotConnected, Rig::Sent},
+        {"command write fails", Write(0, 1167), Failed(FlashTexts::WriteFailed, 1167), 1167,
+         Rig::Sent},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,58 +238,12 @@ TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
         const std::string message = "message " + c.message;
         // A claimed port (the search's test open came first) stays open until its message is
         // out; an opened image closes first, except that the timer's text comes while it is open.
-        const auto& events = rig.log.events;
-        if (std::count(events.begin(), events.end(), "open device " + Printer) == 2) {
+        if (std::count(rig.log.begin(), rig.log.end(), "open device " + Printer) == 2) {
             EXPECT_TRUE(rig.Before(message, "close device " + Printer));
         }
-        if (rig.log.Contains("open image")) {
+        if (std::count(rig.log.begin(), rig.log.end(), "open image") > 0) {
             EXPECT_EQ(rig.Before("close image", message), c.message != FlashTexts::NoTimer);
         }
-    }
-}
-
-// Failures during the transfer: the port's or the image's text, the timer stopped before the
-// image closes, nothing sent after the failure even by ticks inside the message box.
-TEST(FlashUpdateTest, FailuresMidTransferStopEverythingWithTheirText) {
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> arrange;
-        const char* prefix;
-        uint32_t code;
-        std::size_t received;
-    } cases[] = {
-        {"short write", [](Rig& r) { r.printer().FailWrite(2, 0, 24); }, FlashTexts::WriteFailed,
-         ErrorCode::WriteFault, 9 + 2048 - 24},
-        {"unplugged", [](Rig& r) { r.printer().FailWrite(3, ErrorCode::DeviceNotConnected); },
-         FlashTexts::WriteFailed, ErrorCode::DeviceNotConnected, 9 + 2048},
-        {"timed out", [](Rig& r) { r.printer().FailWrite(1, ErrorCode::Timeout); },
-         FlashTexts::WriteFailed, ErrorCode::Timeout, 9},
-        {"read fails",
-         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
-         FlashTexts::ReadFailed, ErrorCode::ReadFault, 9 + 1024},
-        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
-        // read rather than waiting forever.
-        {"shrank", [](Rig& r) { r.Image(1024).reportedSize = 1025; }, FlashTexts::ReadFailed,
-         ErrorCode::HandleEof, 9 + 1024},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig rig;
-        rig.host.ticksInsideMessages = 5;
-        rig.Start(5000, c.arrange);
-        EXPECT_LT(rig.host.RunTimer(), 10);
-        const std::string message = Failed(c.prefix, c.code);
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
-        EXPECT_EQ(rig.printer().received.size(), c.received);
-        EXPECT_FALSE(rig.update.completed());
-        EXPECT_EQ(rig.host.killed.size(), 1u);
-        EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        EXPECT_TRUE(rig.Before("kill timer", "close image"));
-        EXPECT_TRUE(rig.Before("message " + message, "close image"));
-        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
-        rig.ExpectIdle();
-        // A piece cut short is not counted: the count is of whole pieces.
-        rig.ExpectEnded(message, c.code, Rig::Sent, (c.received - 9) / 1024 * 1024);
     }
 }
 
