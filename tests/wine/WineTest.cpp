@@ -188,47 +188,45 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         return answer.empty() ? FALSE : TRUE;
     };
     auto progress = [&] { return SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0); };
-    const INT_PTR result = RunDialog(
-        [&] {
-            HMENU menu = GetSystemMenu(mainWindow, FALSE);
-            const int count = GetMenuItemCount(menu);
-            EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
-            EXPECT_EQ(IDM_ABOUT, GetMenuItemID(menu, count - 1));
-            PostClick(mainWindow, IDC_SELECT_FILE);  // chosen
-            PostClick(mainWindow, IDC_SELECT_FILE);  // cancelled
-            PostClick(mainWindow, IDC_UPDATE_FLASH);
-            ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
-            EXPECT_FALSE(IsWindowEnabled(Item(IDC_SELECT_FILE)));
-            EXPECT_TRUE(IsWindowEnabled(Item(IDOK)) && IsWindowEnabled(Item(IDC_IMAGE_PATH)));
-            PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
-            HWND about = WaitForDialog(pid, "About Orlup");
-            EXPECT_EQ(mainWindow, GetWindow(about, GW_OWNER));
-            const LRESULT before = progress();
-            EXPECT_TRUE(Eventually([&] { return progress() > before; }));
-            PostClick(about, IDOK);
-            const HWND box = Box();  // as every box: the program's name as caption, the exclamation
-            EXPECT_EQ(reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_EXCLAMATION)),
-                      SendDlgItemMessageA(box, MessageBoxIconId, STM_GETICON, 0, 0));
-            int buttons = 0;  // one OK button, modal
-            for (int id = IDOK; id <= IDCONTINUE; ++id)
-                buttons += IsWindowVisible(GetDlgItem(box, id));
-            EXPECT_TRUE(buttons == 1 && IsWindowVisible(GetDlgItem(box, IDOK)));
-            EXPECT_EQ(mainWindow, GetWindow(box, GW_OWNER));
-            EXPECT_FALSE(IsWindowEnabled(mainWindow));
-            // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
-            EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }));
-            EXPECT_EQ(100, progress());
-            EXPECT_EQ(FlashTexts::Completion, Dismiss(box));
-            EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
-            PostClick(mainWindow, IDC_UPDATE_FLASH);
-            // One reading: until the command is out the bar still shows the last transfer's 100.
-            ASSERT_TRUE(Eventually([&] {
-                const LRESULT at = progress();
-                return at > 0 && at < 100;
-            }));
-            PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
-        },
-        FlashSystem{files, files, images});
+    auto user = [&] {
+        HMENU menu = GetSystemMenu(mainWindow, FALSE);
+        const int count = GetMenuItemCount(menu);
+        EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+        EXPECT_EQ(IDM_ABOUT, GetMenuItemID(menu, count - 1));
+        PostClick(mainWindow, IDC_SELECT_FILE);  // chosen
+        PostClick(mainWindow, IDC_SELECT_FILE);  // cancelled
+        PostClick(mainWindow, IDC_UPDATE_FLASH);
+        ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
+        EXPECT_FALSE(IsWindowEnabled(Item(IDC_SELECT_FILE)));
+        EXPECT_TRUE(IsWindowEnabled(Item(IDOK)) && IsWindowEnabled(Item(IDC_IMAGE_PATH)));
+        PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
+        HWND about = WaitForDialog(pid, "About Orlup");
+        EXPECT_EQ(mainWindow, GetWindow(about, GW_OWNER));
+        const LRESULT before = progress();
+        EXPECT_TRUE(Eventually([&] { return progress() > before; }));
+        PostClick(about, IDOK);
+        const HWND box = Box();  // as every box: the program's name as caption, the exclamation
+        EXPECT_EQ(reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_EXCLAMATION)),
+                  SendDlgItemMessageA(box, MessageBoxIconId, STM_GETICON, 0, 0));
+        int buttons = 0;  // one OK button, modal
+        for (int id = IDOK; id <= IDCONTINUE; ++id) buttons += IsWindowVisible(GetDlgItem(box, id));
+        EXPECT_TRUE(buttons == 1 && IsWindowVisible(GetDlgItem(box, IDOK)));
+        EXPECT_EQ(mainWindow, GetWindow(box, GW_OWNER));
+        EXPECT_FALSE(IsWindowEnabled(mainWindow));
+        // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
+        EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }));
+        EXPECT_EQ(100, progress());
+        EXPECT_EQ(FlashTexts::Completion, Dismiss(box));
+        EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
+        PostClick(mainWindow, IDC_UPDATE_FLASH);
+        // One reading: until the command is out the bar still shows the last transfer's 100.
+        ASSERT_TRUE(Eventually([&] {
+            const LRESULT at = progress();
+            return at > 0 && at < 100;
+        }));
+        PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+    };
+    const INT_PTR result = RunDialog(user, FlashSystem{files, files, images});
     EXPECT_TRUE(result == IDCANCEL && asked == 2);
     const UpdateCommand command = BuildUpdateCommand(300 * 1024);
     image.insert(image.begin(), command.begin(), command.end());  // all the printer may get
