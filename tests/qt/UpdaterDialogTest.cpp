@@ -49,12 +49,13 @@ struct Watcher : QObject {
 };
 
 /// Reads an image only once the dialog's own loop has run meanwhile, which it could not if the
-/// reading held its thread; while held, until the reading is cancelled.
-struct SlowPreparer : ImagePreparer {
+/// reading held its thread; while held, until the reading is cancelled. Whatever it left queued
+/// goes with it.
+struct SlowPreparer : QObject, ImagePreparer {
     void Take(const std::string&, const std::function<bool()>& cancelled) override {
         loopRan = false;
         QMetaObject::invokeMethod(
-            qApp, [this] { loopRan = true; }, Qt::QueuedConnection);
+            this, [this] { loopRan = true; }, Qt::QueuedConnection);
         for (int i = 0; i < 2000 && (!loopRan || held) && !cancelled(); ++i) QThread::msleep(1);
         loopRanMeanwhile &= loopRan.load();
         cancelSeen = cancelled();
