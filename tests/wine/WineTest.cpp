@@ -126,18 +126,23 @@ protected:
     HWND mainWindow = nullptr;
 };
 
-// The image's reading is the transfer's below; a pipe or a device would feed the printer whatever
-// it produces.
+// An image is shared for reading, and read by the transfer below; a pipe or a device would feed
+// the printer whatever it produces.
 TEST_F(WineTest, PrintersOpenExclusivelyAndImagesAreFilesOnADisk) {
     const std::string path = folder + "\\image";
     std::ofstream(path) << "0123456789";
     WindowsFileApi api;
     UsbDeviceRecord printer;
     printer.devicePath = path;
-    const FileHandle device = api.OpenDevice(printer);  // if it fails, so does its Close
+    const FileHandle device = api.OpenDevice(printer);
+    EXPECT_NE(InvalidFileHandle, device);
     EXPECT_EQ(InvalidFileHandle, api.OpenDevice(printer));
     EXPECT_EQ(ErrorCode::SharingViolation, api.LastError());
     EXPECT_TRUE(api.Close(device));
+    // Closing the invalid handle would succeed too: it stands for the process.
+    const FileHandle image = api.OpenImage(path), again = api.OpenImage(path);
+    EXPECT_TRUE(image != InvalidFileHandle && again != InvalidFileHandle);
+    EXPECT_TRUE(api.Close(image) && api.Close(again));
     const std::string pipeName = "\\\\.\\pipe\\orlup-image-" + std::to_string(pid);
     const UniqueHandle pipe(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE,
                                              1, 64, 64, 0, nullptr));
