@@ -21,12 +21,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     test::FakePlatform files;
     files.AddDevice("printer");
-    files.AddImage("/images/0493.hex").bytes.resize(1024 * 1024);
     QtFileChooser chooser;
     HelpWindow help{QString()};
     UpdaterDialog dialog(DialogSeams{files.System(), chooser, help, false, {}, nullptr});
     dialog.show();
     const qint64 startUp = QTest::qWaitForWindowExposed(&dialog) ? clock.elapsed() : 1000000;
+    files.AddImage("/images/0493.hex").bytes.resize(1024 * 1024);
     dialog.SetImagePath("/images/0493.hex");
 
     double seconds = 0;
