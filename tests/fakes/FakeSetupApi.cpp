@@ -1,8 +1,9 @@
-// A scripted device-setup service: the five entry points read the fake that was loaded last.
+// A scripted device-setup service: every device set is the fake itself.
 #include "fakes/FakeSetupApi.h"
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "usb/SetupApiTypes.h"
 
@@ -10,34 +11,28 @@ namespace orlup::test {
 
 namespace {
 
-FakeSetupApi* current = nullptr;  // the entry points are plain functions, as the real ones are
-
-struct FakeSet {
-    std::vector<FakeInterface> interfaces;
-};
-
-FakeSet* SetOf(DeviceInfoSet set) { return static_cast<FakeSet*>(set); }
+FakeSetupApi* current = nullptr;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
     if (current->classDevsFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
         return InvalidDeviceInfoSet();
     }
     ++current->setsOpen;
-    return new FakeSet{current->interfaces};
+    return current;
 }
 
-int EnumDeviceInterfaces(DeviceInfoSet set, DevInfoData*, const Guid*, uint32_t index,
+int EnumDeviceInterfaces(DeviceInfoSet, DevInfoData*, const Guid*, uint32_t index,
                          DeviceInterfaceData* data) {
-    if (index >= SetOf(set)->interfaces.size() || data->cbSize != sizeof(DeviceInterfaceData)) {
+    if (index >= current->interfaces.size() || data->cbSize != sizeof(DeviceInterfaceData)) {
         return 0;
     }
     data->reserved = index;
     return 1;
 }
 
-int GetDetail(DeviceInfoSet set, DeviceInterfaceData* data, DeviceInterfaceDetailData* detail,
+int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailData* detail,
               uint32_t detailSize, uint32_t* requiredSize, DevInfoData* device) {
-    const FakeInterface& entry = SetOf(set)->interfaces.at(data->reserved);
+    const FakeInterface& entry = current->interfaces.at(data->reserved);
     const auto needed = static_cast<uint32_t>(offsetof(DeviceInterfaceDetailData, devicePath) +
                                               entry.devicePath.size() + 1);
     if (requiredSize != nullptr) *requiredSize = entry.reportedSize ? entry.reportedSize : needed;
@@ -50,9 +45,9 @@ int GetDetail(DeviceInfoSet set, DeviceInterfaceData* data, DeviceInterfaceDetai
     return 1;
 }
 
-int GetProperty(DeviceInfoSet set, DevInfoData* device, uint32_t property, uint32_t*,
-                uint8_t* buffer, uint32_t bufferSize, uint32_t*) {
-    const FakeInterface& entry = SetOf(set)->interfaces.at(device->devInst);
+int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*, uint8_t* buffer,
+                uint32_t bufferSize, uint32_t*) {
+    const FakeInterface& entry = current->interfaces.at(device->devInst);
     const std::string& value = property == SpdrpFriendlyName          ? entry.friendlyName
                                : property == SpdrpDeviceDesc          ? entry.deviceDesc
                                : property == SpdrpLocationInformation ? entry.location
@@ -62,15 +57,14 @@ int GetProperty(DeviceInfoSet set, DevInfoData* device, uint32_t property, uint3
     return 1;
 }
 
-int DestroyList(DeviceInfoSet set) {
+int DestroyList(DeviceInfoSet) {
     --current->setsOpen;
-    delete SetOf(set);
     return 1;
 }
 
 template <typename Proc>
-ProcAddress AsProc(Proc proc) {
-    return reinterpret_cast<ProcAddress>(proc);
+std::pair<std::string, ProcAddress> Entry(const char* name, Proc proc) {
+    return {name, reinterpret_cast<ProcAddress>(proc)};
 }
 
 }  // namespace
@@ -80,7 +74,7 @@ FakeSetupApi::~FakeSetupApi() {
 }
 
 FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
-    interfaces.push_back(FakeInterface{devicePath, "", "", "", false, 0});
+    interfaces.emplace_back().devicePath = devicePath;
     return interfaces.back();
 }
 
@@ -93,16 +87,16 @@ ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
 
 ProcAddress FakeSetupApi::GetProcAddress(ModuleHandle, const char* name) {
     lookedUp.emplace_back(name);
-    if (missingEntryPoint == name) return nullptr;
-    const std::string entry = name;
-    if (entry == "SetupDiGetClassDevsA") return AsProc(&GetClassDevs);
-    if (entry == "SetupDiEnumDeviceInterfaces") return AsProc(&EnumDeviceInterfaces);
-    if (entry == "SetupDiGetDeviceInterfaceDetailA") return AsProc(&GetDetail);
-    if (entry == "SetupDiGetDeviceRegistryPropertyA") return AsProc(&GetProperty);
-    if (entry == "SetupDiDestroyDeviceInfoList") return AsProc(&DestroyList);
+    const std::pair<std::string, ProcAddress> entries[] = {
+        Entry("SetupDiGetClassDevsA", &GetClassDevs),
+        Entry("SetupDiEnumDeviceInterfaces", &EnumDeviceInterfaces),
+        Entry("SetupDiGetDeviceInterfaceDetailA", &GetDetail),
+        Entry("SetupDiGetDeviceRegistryPropertyA", &GetProperty),
+        Entry("SetupDiDestroyDeviceInfoList", &DestroyList)};
+    for (const auto& [entry, proc] : entries) {
+        if (entry == name && entry != missingEntryPoint) return proc;
+    }
     return nullptr;
 }
-
-void FakeSetupApi::FreeLibrary(ModuleHandle) { ++frees; }
 
 }  // namespace orlup::test
