@@ -15,23 +15,8 @@
 namespace orlup {
 namespace {
 
-using test::FakeDevice;
-using test::FakeImage;
-
 const std::string Printer = "printer-1";
 const std::string ImagePath = "C:\\flash\\0493v2.hex";
-
-std::vector<uint8_t> Pattern(std::size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    return bytes;
-}
-
-std::vector<uint8_t> CommandThenImage(uint64_t announced, std::vector<uint8_t> image) {
-    const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(announced));
-    image.insert(image.begin(), command.begin(), command.end());
-    return image;
-}
 
 std::string Failed(const char* prefix, uint32_t code) { return JoinText(prefix, ErrorText(code)); }
 
@@ -40,43 +25,16 @@ struct Rig {
     Rig() : files(&log), host(&log), update(host, files.System()) {
         host.update = &update;
         host.editText = ImagePath;
-    }
-    FakeDevice& printer() { return files.Device(Printer); }
-    FakeImage& Image(std::size_t size) {
-        FakeImage& image = files.AddImage(ImagePath);
-        image.bytes = Pattern(size);
-        return image;
-    }
-    /// A printer and an image of that size, then the case's trouble, then Update Flash.
-    void Start(std::size_t imageSize, const std::function<void(Rig&)>& arrange) {
         files.AddDevice(Printer);
-        Image(imageSize);
-        arrange(*this);
-        update.OnUpdateFlash();
+        Image(100);
     }
-    /// How far an attempt got: a printer claimed, its port opened, the command sent.
-    enum Stage { NoPrinter, Claimed, Opened, Sent };
-    /// The host heard once how the attempt ended, before the text that ends it.
-    void ExpectEnded(const std::string& message, uint32_t code, Stage stage, std::size_t bytes) {
-        ASSERT_EQ(host.ended.size(), 1u);
-        const AttemptOutcome& outcome = host.ended.front();
-        EXPECT_EQ(outcome.completed, message == FlashTexts::Completion);
-        EXPECT_EQ(outcome.message, message);
-        EXPECT_EQ(outcome.errorCode, code);
-        EXPECT_EQ(outcome.printer.has_value(), stage >= Claimed);
-        EXPECT_EQ(outcome.printer.value_or(UsbDeviceRecord{}).devicePath,
-                  stage >= Claimed ? Printer : "");
-        EXPECT_EQ(outcome.portOpened, stage >= Opened);
-        EXPECT_EQ(outcome.commandSent, stage >= Sent);
-        EXPECT_EQ(outcome.bytesSent, bytes);
-        EXPECT_TRUE(Before("ended", "message " + message));
-    }
-    /// Every handle closed, nothing left busy.
-    void ExpectIdle() {
-        EXPECT_FALSE(update.busy());
-        EXPECT_FALSE(update.HasPortList());
-        EXPECT_FALSE(update.HasImageOpen());
-        EXPECT_EQ(files.OpenHandles(), 0);
+    test::FakeDevice& printer() { return files.Device(Printer); }
+    test::FakeImage& Image(std::size_t size) {
+        test::FakeImage& image = files.AddImage(ImagePath);
+        image.bytes.resize(size);
+        for (std::size_t i = 0; i < size; ++i)
+            image.bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+        return image;
     }
     bool Before(const std::string& first, const std::string& then) {
         const auto at = std::find(log.begin(), log.end(), first);
@@ -89,161 +47,172 @@ struct Rig {
     FlashUpdate update;
 };
 
-void None(Rig&) {}
-std::function<void(Rig&)> Path(const std::string& path) {
+using Arrange = std::function<void(Rig&)>;
+Arrange Size(std::size_t bytes, uint64_t reported = 0) {
+    return [=](Rig& r) { r.Image(bytes).reportedSize = reported; };
+}
+Arrange Path(const std::string& path) {
     return [=](Rig& r) { r.host.editText = path; };
 }
-std::function<void(Rig&)> Size(uint64_t size) {
-    return [=](Rig& r) { r.Image(10).reportedSize = size; };
-}
-std::function<void(Rig&)> Write(int call, uint32_t code, uint32_t shortBy = 0) {
-    return [=](Rig& r) { r.printer().FailWrite(call, code, shortBy); };
+Arrange Write(std::size_t bytes, int call, uint32_t code, uint32_t shortBy = 0) {
+    return [=](Rig& r) { r.Image(bytes), r.printer().FailWrite(call, code, shortBy); };
 }
 
-// The announced bytes in 1024-byte pieces, one per tick, with the bar as computed, for images
-// that fill pieces, end early, are tiny, empty, or grew after their size was taken; or a failure
-// of the port or the image on the way: its text, the timer stopped before the image closes, and
-// nothing sent after it, even by ticks inside the message box.
-TEST(FlashUpdateTest, TheAnnouncedBytesGoOutOnePiecePerTickUntilTheEndOrAFailure) {
+// How far an attempt got: a printer claimed, its port opened, the command sent.
+enum Stage { NoPrinter, Claimed, Opened, Sent };
+
+// One attempt per row, from Update Flash to its one message: a transfer sends the announced bytes
+// in 1024-byte pieces, one per tick, with the bar as computed (above 100 as well), for images that
+// fill pieces, end early, are tiny, empty, grew or shrank after their size was taken; a failure
+// on the way, or a refusal before any byte, stops the timer and leaves every handle closed, and
+// ticks inside the message box send nothing more. The host hears how the attempt ended before its
+// text, and the count is of whole pieces.
+TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNothingOpen) {
+    const std::string tooLarge = Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge);
     const struct {
-        std::size_t bytes;
-        std::function<void(Rig&)> arrange;
+        Arrange arrange;
         std::vector<uint32_t> progress;
-        std::size_t received;
-        const char* failed = nullptr;  // the text's start, with the code below
-        uint32_t code = 0;
+        int received;  // image bytes after the command; -1: not even the command
+        std::string message;
+        uint32_t code;
+        Stage stage;
     } cases[] = {
-        {2500, None, {0, 40, 81, 100}, 2500},
+        {Size(2500), {0, 40, 81, 100}, 2500, FlashTexts::Completion, 0, Sent},
         // The period's restart after the command fails: the first piece waits for a tick.
-        {2500, [](Rig& r) { r.host.failSetTimerCall = 1; }, {0, 40, 81, 100}, 2500},
-        {1050, None, {0, 102, 105}, 1050},  // positions above 100 are sent as computed
-        {42, None, {0, 100}, 42},
-        {0, None, {0, 100}, 0},
-        {5000, [](Rig& r) { r.Image(5000).reportedSize = 2100; }, {0, 48, 97, 100}, 2100},
-        {5000, Write(2, 0, 24), {0, 20}, 2048 - 24, FlashTexts::WriteFailed, ErrorCode::WriteFault},
-        {5000, Write(3, 1167), {0, 20, 40}, 2048, FlashTexts::WriteFailed, 1167},
-        {5000, Write(1, ErrorCode::Timeout), {0}, 0, FlashTexts::WriteFailed, ErrorCode::Timeout},
-        {5000,
-         [](Rig& r) { r.files.AddImage(ImagePath).FailRead(1, ErrorCode::ReadFault); },
+        {[](Rig& r) { r.Image(2500), r.host.failSetTimerCall = 1; },
+         {0, 40, 81, 100},
+         2500,
+         FlashTexts::Completion,
+         0,
+         Sent},
+        {Size(1050), {0, 102, 105}, 1050, FlashTexts::Completion, 0, Sent},
+        {Size(42), {0, 100}, 42, FlashTexts::Completion, 0, Sent},
+        {Size(0), {0, 100}, 0, FlashTexts::Completion, 0, Sent},
+        {Size(5000, 2100), {0, 48, 97, 100}, 2100, FlashTexts::Completion, 0, Sent},
+        {Write(5000, 2, 0, 24),
+         {0, 20},
+         2048 - 24,
+         Failed(FlashTexts::WriteFailed, ErrorCode::WriteFault),
+         ErrorCode::WriteFault,
+         Sent},
+        {Write(5000, 3, 1167),
+         {0, 20, 40},
+         2048,
+         Failed(FlashTexts::WriteFailed, 1167),
+         1167,
+         Sent},
+        {[](Rig& r) { r.Image(5000).FailRead(1, ErrorCode::ReadFault); },
          {0, 20},
          1024,
-         FlashTexts::ReadFailed,
-         ErrorCode::ReadFault},
-        // Shrank after the size was taken, so that the last piece's read gets nothing: a failed
-        // read rather than waiting forever.
-        {1024,
-         [](Rig& r) { r.Image(1024).reportedSize = 1025; },
+         Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault),
+         ErrorCode::ReadFault,
+         Sent},
+        // Shrank after the size was taken: a failed read rather than waiting forever.
+        {Size(1024, 1025),
          {0, 102},
          1024,
-         FlashTexts::ReadFailed,
-         ErrorCode::HandleEof},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.bytes) + " " + std::to_string(c.code));
-        Rig rig;
-        rig.host.ticksInsideMessages = c.failed ? 5 : 0;
-        rig.Start(c.bytes, c.arrange);
-        EXPECT_TRUE(rig.update.busy());
-        EXPECT_EQ(rig.printer().received.size(), 9u);  // the command alone, before the first tick
-        const int ticks = rig.host.RunTimer();
-        const std::string message = c.failed ? Failed(c.failed, c.code) : FlashTexts::Completion;
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{message});
-        EXPECT_EQ(rig.host.progress, c.progress);
-        const FakeImage& image = rig.files.AddImage(ImagePath);
-        const uint64_t announced = image.reportedSize ? image.reportedSize : image.bytes.size();
-        EXPECT_EQ(
-            rig.printer().received,
-            CommandThenImage(announced, {image.bytes.begin(), image.bytes.begin() + c.received}));
-        EXPECT_EQ(rig.host.killed, std::vector<uint32_t>{FlashUpdate::TimerId});
-        EXPECT_EQ(rig.host.buttonStates, (std::vector<bool>{false, true}));
-        EXPECT_EQ(rig.update.completed(), !c.failed);
-        rig.ExpectIdle();
-        // A piece cut short is not counted: the count is of whole pieces.
-        const std::size_t whole = c.failed ? c.received / 1024 * 1024 : c.received;
-        EXPECT_EQ(rig.update.bytesSent(), whole);
-        rig.ExpectEnded(message, c.code, Rig::Sent, whole);
-        const std::string shown = "message " + message;
-        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
-        if (c.failed) {
-            EXPECT_LT(ticks, 10);
-            EXPECT_TRUE(rig.Before("kill timer", "close image"));
-            EXPECT_TRUE(rig.Before(shown, "close image"));
-            continue;
-        }
-        // The pieces, then the tick that stops the timer; the image closed before the completion
-        // text, the port only after it.
-        EXPECT_EQ(ticks, static_cast<int>(c.progress.size()));
-        EXPECT_EQ(rig.log.back(), "enable buttons");
-        EXPECT_TRUE(rig.Before("close image", shown) &&
-                    rig.Before(shown, "close device " + Printer));
-        // The period restarts once the command is out, so the first piece never follows it at
-        // once.
-        EXPECT_EQ(rig.Before("write 9", "set timer"), rig.host.failSetTimerCall < 0);
-        const std::size_t first = std::min<std::size_t>(c.received, 1024);
-        EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(first)));
-    }
-}
-
-// Each refusal ends the attempt at once with exactly one message, before any byte is written.
-TEST(FlashUpdateTest, RefusalsSendNothingAndReleaseEverything) {
-    const std::string TooLarge = Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge);
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> arrange;
-        std::string message;
-        uint32_t code = 0;
-        Rig::Stage stage = Rig::NoPrinter;
-    } cases[] = {
-        {"empty path", Path(""), FlashTexts::EmptyPath},
-        {"no model tag", Path("C:\\flash\\flash0493.hex"), FlashTexts::BadFileName},
-        {"no printer", [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; },
-         "No Ilvaran printers found"},
-        {"other model", Path("C:\\flash\\0498.hex"), "No Ilvaran-II printers found"},
-        {"two printers", [](Rig& r) { r.files.AddDevice("printer-2"); },
-         "Multiple Ilvaran printers are online. Only one may be programmed at a time"},
+         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof),
+         ErrorCode::HandleEof,
+         Sent},
+        {Path(""), {}, -1, FlashTexts::EmptyPath, 0, NoPrinter},
+        {Path("C:\\flash\\flash0493.hex"), {}, -1, FlashTexts::BadFileName, 0, NoPrinter},
+        {[](Rig& r) { r.printer().record.productId = 0x1301; },
+         {},
+         -1,
+         "No Ilvaran printers found",
+         0,
+         NoPrinter},
+        {Path("C:\\flash\\0498.hex"), {}, -1, "No Ilvaran-II printers found", 0, NoPrinter},
+        {[](Rig& r) { r.files.AddDevice("printer-2"); },
+         {},
+         -1,
+         "Multiple Ilvaran printers are online. Only one may be programmed at a time",
+         0,
+         NoPrinter},
         // The search's test open succeeds, the claimed port's does not.
-        {"taken after the search", [](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
-         FlashTexts::PortOpenFailed, ErrorCode::Busy, Rig::Claimed},
-        {"image missing", Path("C:\\flash\\0493other.hex"),
-         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound), ErrorCode::FileNotFound,
-         Rig::Opened},
-        {"size query fails",
-         [](Rig& r) {
-             FakeImage& image = r.Image(100);
-             image.sizeError = ErrorCode::AccessDenied;
-             image.closeErrorCode = ErrorCode::InvalidHandle;  // not the code told
+        {[](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
+         {},
+         -1,
+         FlashTexts::PortOpenFailed,
+         ErrorCode::Busy,
+         Claimed},
+        {Path("C:\\flash\\0493other.hex"),
+         {},
+         -1,
+         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound),
+         ErrorCode::FileNotFound,
+         Opened},
+        {[](Rig& r) {
+             r.Image(100).sizeError = ErrorCode::AccessDenied;
+             r.Image(100).closeErrorCode = ErrorCode::InvalidHandle;  // not the code told
          },
-         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied), ErrorCode::AccessDenied,
-         Rig::Opened},
+         {},
+         -1,
+         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied),
+         ErrorCode::AccessDenied,
+         Opened},
         // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
-        {"size 2^32-1", Size(0xFFFFFFFF), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
-        {"size 2^32", Size(0x100000000), TooLarge, ErrorCode::FileTooLarge, Rig::Opened},
-        {"no timer", [](Rig& r) { r.host.failSetTimerCall = 0; }, FlashTexts::NoTimer, 0,
-         Rig::Opened},
-        {"command write fails", Write(0, 1167), Failed(FlashTexts::WriteFailed, 1167), 1167,
-         Rig::Sent},
+        {Size(10, 0xFFFFFFFF), {}, -1, tooLarge, ErrorCode::FileTooLarge, Opened},
+        {Size(10, 0x100000000), {}, -1, tooLarge, ErrorCode::FileTooLarge, Opened},
+        {[](Rig& r) { r.host.failSetTimerCall = 0; }, {0}, -1, FlashTexts::NoTimer, 0, Opened},
+        {Write(100, 0, 1167), {}, -1, Failed(FlashTexts::WriteFailed, 1167), 1167, Sent},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.message);
         Rig rig;
-        rig.Start(100, c.arrange);
+        const bool completed = c.message == FlashTexts::Completion;
+        rig.host.ticksInsideMessages = completed ? 0 : 5;
+        c.arrange(rig);
+        rig.update.OnUpdateFlash();
+        EXPECT_EQ(rig.update.busy(), c.received >= 0);
+        const int ticks = rig.host.RunTimer();
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
-        rig.ExpectIdle();
-        rig.ExpectEnded(c.message, c.code, c.stage, 0);
-        EXPECT_FALSE(rig.host.timerRunning);
-        EXPECT_LE(rig.host.progress.size(), 1u);
-        EXPECT_TRUE(rig.printer().received.empty());
+        EXPECT_EQ(rig.host.progress, c.progress);
+        std::vector<uint8_t> received;
+        if (c.received >= 0) {
+            const test::FakeImage& image = rig.files.AddImage(ImagePath);
+            const UpdateCommand command = BuildUpdateCommand(static_cast<uint32_t>(
+                image.reportedSize ? image.reportedSize : image.bytes.size()));
+            received.assign(command.begin(), command.end());
+            received.insert(received.end(), image.bytes.begin(), image.bytes.begin() + c.received);
+        }
+        EXPECT_EQ(rig.printer().received, received);
+        EXPECT_FALSE(rig.host.timerRunning || rig.update.busy() || rig.update.HasPortList() ||
+                     rig.update.HasImageOpen());
+        EXPECT_EQ(rig.files.OpenHandles(), 0);
         // A refused attempt never disabled the buttons, so it has none to enable.
-        EXPECT_TRUE(rig.host.buttonStates.empty());
-        const std::string message = "message " + c.message;
-        // A claimed port (the search's test open came first) stays open until its message is
-        // out; an opened image closes first, except that the timer's text comes while it is open.
-        if (std::count(rig.log.begin(), rig.log.end(), "open device " + Printer) == 2) {
-            EXPECT_TRUE(rig.Before(message, "close device " + Printer));
+        EXPECT_EQ(rig.host.buttonStates.size(), c.received >= 0 ? 2u : 0u);
+        EXPECT_EQ(rig.update.completed(), completed);
+        const std::size_t whole = completed ? c.received : std::max(c.received, 0) / 1024 * 1024;
+        EXPECT_EQ(rig.update.bytesSent(), c.received >= 0 ? whole : 0);
+
+        ASSERT_EQ(rig.host.ended.size(), 1u);
+        const AttemptOutcome& outcome = rig.host.ended.front();
+        EXPECT_EQ(outcome.completed, completed);
+        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(outcome.errorCode, c.code);
+        EXPECT_EQ(outcome.printer.value_or(UsbDeviceRecord{}).devicePath,
+                  c.stage >= Claimed ? Printer : "");
+        EXPECT_EQ(outcome.portOpened, c.stage >= Opened);
+        EXPECT_EQ(outcome.commandSent, c.stage >= Sent);
+        EXPECT_EQ(outcome.bytesSent, c.received >= 0 ? whole : 0);
+        const std::string shown = "message " + c.message;
+        EXPECT_TRUE(rig.Before("ended", shown));
+        // A claimed port stays open until its message is out; an opened image closes before it,
+        // except that a failed transfer and the timer's text are told while it is open.
+        EXPECT_EQ(rig.Before(shown, "close device " + Printer), c.stage >= Opened);
+        if (c.stage >= Opened && c.code != ErrorCode::FileNotFound) {
+            const bool toldFirst = c.message == FlashTexts::NoTimer || (!completed && ticks > 0);
+            EXPECT_EQ(rig.Before("close image", shown), !toldFirst);
         }
-        if (std::count(rig.log.begin(), rig.log.end(), "open image") > 0) {
-            EXPECT_EQ(rig.Before("close image", message), c.message != FlashTexts::NoTimer);
-        }
+        if (c.received < 0) continue;
+        EXPECT_EQ(rig.Before("kill timer", "close image"), !completed);
+        EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
+        // The period restarts once the command is out, so the first piece never follows it at
+        // once; the pieces, then the tick that stops the timer.
+        EXPECT_EQ(rig.Before("write 9", "set timer"), rig.host.failSetTimerCall < 0);
+        EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(std::min(c.received, 1024))));
+        EXPECT_EQ(ticks, completed ? static_cast<int>(c.progress.size()) : std::min(ticks, 9));
     }
 }
 
