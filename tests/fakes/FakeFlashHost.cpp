@@ -3,18 +3,16 @@
 
 namespace orlup::test {
 
-int FakeFlashHost::RunTimer(int maxTicks) {
+int FakeFlashHost::RunTimer() {
     int ticks = 0;
-    while (timerRunning && ticks < maxTicks) {
-        ++ticks;
-        update->OnTimer(FlashUpdate::TimerId);
-    }
+    // Bounded, so that an update that never stops fails its test instead of hanging it.
+    for (; timerRunning && ticks < 100000; ++ticks) update->OnTimer(FlashUpdate::TimerId);
     return ticks;
 }
 
 void FakeFlashHost::ShowMessage(const std::string& text) {
     messages.push_back(text);
-    Log("message " + text);
+    log_.push_back("message " + text);
     // A real box runs its own loop, and the window timer keeps ticking inside it.
     for (int i = 0; i < ticksInsideMessages && timerRunning; ++i) {
         update->OnTimer(FlashUpdate::TimerId);
@@ -22,9 +20,9 @@ void FakeFlashHost::ShowMessage(const std::string& text) {
 }
 
 uint32_t FakeFlashHost::SetTimer(uint32_t id, uint32_t) {
-    if (setTimerCalls++ == failSetTimerCall) return 0;
+    if (setTimerCalls_++ == failSetTimerCall) return 0;
     timerRunning = true;
-    Log("set timer");
+    log_.push_back("set timer");
     return id;
 }
 

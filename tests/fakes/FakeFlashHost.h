@@ -12,47 +12,42 @@ namespace orlup::test {
 
 class FakeFlashHost : public FlashUpdateHost {
 public:
-    explicit FakeFlashHost(EventLog* log = nullptr) : log_(log) {}
+    explicit FakeFlashHost(EventLog* log) : log_(*log) {}
 
     std::string editText;  // what the edit box holds
     std::vector<std::string> messages;
     std::vector<uint32_t> progress;
     bool timerRunning = false;
     int failSetTimerCall = -1;  // the 0-based SetTimer call that returns 0 and leaves all as is
-    int setTimerCalls = 0;
-    std::vector<uint32_t> killed;
     std::vector<bool> buttonStates;
     std::vector<AttemptOutcome> ended;
     /// Ticks to deliver from inside each message box, as a real nested loop would.
     int ticksInsideMessages = 0;
     FlashUpdate* update = nullptr;
 
-    /// Delivers ticks while the timer runs, at most maxTicks; returns how many were delivered.
-    int RunTimer(int maxTicks = 1000000);
+    /// Delivers ticks while the timer runs; returns how many were delivered.
+    int RunTimer();
 
     std::string TakeImagePath() override { return editText; }
     void ShowMessage(const std::string& text) override;
     void SetProgress(uint32_t position) override { progress.push_back(position); }
     uint32_t SetTimer(uint32_t id, uint32_t periodMs) override;
-    void KillTimer(uint32_t id) override {
+    void KillTimer(uint32_t) override {
         timerRunning = false;
-        killed.push_back(id);
-        Log("kill timer");
+        log_.push_back("kill timer");
     }
     void EnableButtons(bool enable) override {
         buttonStates.push_back(enable);
-        Log(enable ? "enable buttons" : "disable buttons");
+        log_.push_back(enable ? "enable buttons" : "disable buttons");
     }
     void AttemptEnded(const AttemptOutcome& outcome) override {
         ended.push_back(outcome);
-        Log("ended");
+        log_.push_back("ended");
     }
 
 private:
-    void Log(const std::string& event) {
-        if (log_ != nullptr) log_->push_back(event);
-    }
-    EventLog* log_;
+    EventLog& log_;
+    int setTimerCalls_ = 0;
 };
 
 }  // namespace orlup::test

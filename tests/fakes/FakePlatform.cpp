@@ -21,7 +21,6 @@ FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vend
 
 std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
     ++listings;
-    Log("list devices");
     std::vector<UsbDeviceRecord> records;
     for (const std::string& path : order_) records.push_back(devices_.at(path).record);
     return records;
@@ -35,13 +34,11 @@ FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
     const bool alreadyOpen = std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
         return entry.second.isDevice && entry.second.path == devicePath;
     });
-    if (device->second.heldElsewhere || alreadyOpen) {
-        return FailOpen(ErrorCode::Busy);
-    }
+    if (device->second.heldElsewhere || alreadyOpen) return FailOpen(ErrorCode::Busy);
     if (device->second.opens++ == device->second.failOpenCall) {
         return FailOpen(device->second.failOpenError);
     }
-    Log("open device " + devicePath);
+    log.push_back("open device " + devicePath);
     open_[nextHandle_] = OpenFile{devicePath, true};
     return nextHandle_++;
 }
@@ -50,16 +47,16 @@ FileHandle FakePlatform::OpenImage(const std::string& path) {
     const auto image = images_.find(path);
     if (image == images_.end()) return FailOpen(ErrorCode::FileNotFound);
     if (image->second.openError != 0) return FailOpen(image->second.openError);
-    Log("open image");
+    log.push_back("open image");
     open_[nextHandle_] = OpenFile{path, false};
     return nextHandle_++;
 }
 
 bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) {
     *written = 0;
-    const auto file = open_.find(handle);
-    if (file == open_.end() || !file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
-    FakeDevice& device = devices_.at(file->second.path);
+    OpenFile* file = Find(handle, true);
+    if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
+    FakeDevice& device = devices_.at(file->path);
     const int call = device.writeCalls++;
     uint32_t accepted = count;
     if (call == device.failWriteCall) {
@@ -70,29 +67,28 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
     const auto* data = static_cast<const uint8_t*>(bytes);
     device.received.insert(device.received.end(), data, data + accepted);
     *written = accepted;
-    Log("write " + std::to_string(count));
+    log.push_back("write " + std::to_string(count));
     return true;
 }
 
 bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
     *read = 0;
-    const auto file = open_.find(handle);
-    if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
-    FakeImage& image = images_.at(file->second.path);
-    if (file->second.reads++ == image.failReadCall) return Fail(image.readError);
-    const uint64_t left =
-        image.bytes.size() - std::min<uint64_t>(file->second.offset, image.bytes.size());
+    OpenFile* file = Find(handle, false);
+    if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
+    FakeImage& image = images_.at(file->path);
+    if (file->reads++ == image.failReadCall) return Fail(image.readError);
+    const uint64_t left = image.bytes.size() - std::min<uint64_t>(file->offset, image.bytes.size());
     const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, left));
-    if (n > 0) std::memcpy(buffer, image.bytes.data() + file->second.offset, n);
-    file->second.offset += n;
+    if (n > 0) std::memcpy(buffer, image.bytes.data() + file->offset, n);
+    file->offset += n;
     *read = n;
     return true;
 }
 
 bool FakePlatform::Size(FileHandle handle, uint64_t* size) {
-    const auto file = open_.find(handle);
-    if (file == open_.end() || file->second.isDevice) return Fail(ErrorCode::InvalidHandle);
-    const FakeImage& image = images_.at(file->second.path);
+    const OpenFile* file = Find(handle, false);
+    if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
+    const FakeImage& image = images_.at(file->path);
     if (image.sizeError != 0) return Fail(image.sizeError);
     *size = image.reportedSize != 0 ? image.reportedSize : image.bytes.size();
     return true;
@@ -105,11 +101,11 @@ bool FakePlatform::Close(FileHandle handle) {
         FakeDevice& device = devices_.at(file->second.path);
         ++device.closes;
         if (device.closeFails) return Fail(ErrorCode::InvalidHandle);
-        Log("close device " + file->second.path);
+        log.push_back("close device " + file->second.path);
     } else {
         // Closing leaves a code of its own behind, as a real close may.
         lastError_ = images_.at(file->second.path).closeErrorCode;
-        Log("close image");
+        log.push_back("close image");
     }
     open_.erase(file);
     return true;

@@ -55,8 +55,6 @@ struct FakeImage {
 
 class FakePlatform : public UsbDeviceSource, public DeviceFileApi, public ImageFileApi {
 public:
-    explicit FakePlatform(EventLog* log = nullptr) : log_(log) {}
-
     /// A present device of that vendor and product, listed after the ones added before it.
     FakeDevice& AddDevice(const std::string& devicePath, uint16_t vendorId = 0x044E,
                           uint16_t productId = 0x200A);
@@ -66,6 +64,7 @@ public:
     int OpenHandles() const { return static_cast<int>(open_.size()); }
     FlashSystem System() { return FlashSystem{*this, *this, *this}; }
     int listings = 0;
+    EventLog log;  // opens, writes and closes that succeeded, in order
 
     std::vector<UsbDeviceRecord> ListUsbDevices() override;
 
@@ -84,13 +83,13 @@ private:
         uint64_t offset = 0;
         int reads = 0;
     };
+    OpenFile* Find(FileHandle handle, bool device) {
+        const auto file = open_.find(handle);
+        return file != open_.end() && file->second.isDevice == device ? &file->second : nullptr;
+    }
     bool Fail(uint32_t code) { return lastError_ = code, false; }
     FileHandle FailOpen(uint32_t code) { return lastError_ = code, InvalidFileHandle; }
-    void Log(const std::string& event) {
-        if (log_ != nullptr) log_->push_back(event);
-    }
 
-    EventLog* log_;
     std::map<std::string, FakeDevice> devices_;
     std::vector<std::string> order_;
     std::map<std::string, FakeImage> images_;

@@ -22,7 +22,7 @@ std::string Failed(const char* prefix, uint32_t code) { return JoinText(prefix, 
 
 // One update with its own printer, image and host; every case starts from a fresh one.
 struct Rig {
-    Rig() : files(&log), host(&log), update(host, files.System()) {
+    Rig() : host(&files.log), update(host, files.System()) {
         host.update = &update;
         host.editText = ImagePath;
         files.AddDevice(Printer);
@@ -37,11 +37,11 @@ struct Rig {
         return image;
     }
     bool Before(const std::string& first, const std::string& then) {
+        const test::EventLog& log = files.log;
         const auto at = std::find(log.begin(), log.end(), first);
         return at != log.end() && std::find(at + 1, log.end(), then) != log.end();
     }
 
-    test::EventLog log;
     test::FakePlatform files;
     test::FakeFlashHost host;
     FlashUpdate update;
