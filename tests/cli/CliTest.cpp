@@ -92,26 +92,23 @@ private:
     bool woken_ = false;
 };
 
-using Maker = std::function<std::shared_ptr<FakePlatform>()>;
-
-// Port and image objects come from make: the one fake, or for the threads of --all a copy each.
+// One fake behind every seam, shared by the threads of --all as the system is.
 struct FakeCliPlatform : CliPlatform {
-    FakeCliPlatform(FakePlatform& devices, Maker make, std::deque<ScriptedWatch::Step> script,
+    FakeCliPlatform(FakePlatform& fake, std::deque<ScriptedWatch::Step> script,
                     std::vector<bool>& hotplugs)
-        : devices(devices), make(std::move(make)), script(std::move(script)), hotplugs(hotplugs) {}
-    UsbDeviceSource& Devices() override { return devices; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return make(); }
-    std::shared_ptr<ImageFileApi> MakeImages() override { return make(); }
+        : fake(fake), script(std::move(script)), hotplugs(hotplugs) {}
+    UsbDeviceSource& Devices() override { return fake; }
+    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(fake); }
+    std::shared_ptr<ImageFileApi> MakeImages() override { return Borrow<ImageFileApi>(fake); }
     ImageFacts TakeImage(const std::string& path, uint64_t largest,
                          const std::function<bool()>&) override {
-        return ReadImageFacts(*make(), path, largest);
+        return ReadImageFacts(fake, path, largest);
     }
     std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
         hotplugs.push_back(hotplug);
         return std::make_unique<ScriptedWatch>(script);
     }
-    FakePlatform& devices;
-    Maker make;
+    FakePlatform& fake;
     std::deque<ScriptedWatch::Step> script;
     std::vector<bool>& hotplugs;  // what each watch was asked for
 };
@@ -133,6 +130,20 @@ protected:
         fake.AddDevice(port, 0x044E, id).record = {port, "", 0x044E, id, serial, port, node};
         return fake.Device(port);
     }
+    test::FakeDevice& Plug(const std::string& port, const std::string& serial) {
+        return Printer(port, serial, "/dev/usb/lp-" + port);
+    }
+    /// A change to the devices while transfers may run.
+    std::function<void()> Locked(std::function<void()> change) {
+        return [this, change] {
+            const std::lock_guard<std::mutex> hold(fake.mutex);
+            change();
+        };
+    }
+    std::size_t Received(const std::string& name) {
+        const std::lock_guard<std::mutex> hold(fake.mutex);
+        return fake.Device(name).received.size();
+    }
 
     int Run(Strings args, bool terminal = false) {
         out.str(""), err.str(""), signalChecks = 0, hotplugs.clear();
@@ -140,7 +151,7 @@ protected:
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         CliContext context(out, err, [this](auto) {
-            return std::make_unique<FakeCliPlatform>(fake, make, script, hotplugs);
+            return std::make_unique<FakeCliPlatform>(fake, script, hotplugs);
         });
         context.terminal = terminal;
         context.period = period;
@@ -177,30 +188,7 @@ protected:
         return count;
     }
 
-    /// Every port and image object a copy of the fake, for threads side by side.
-    std::vector<std::shared_ptr<FakePlatform>>& CopyPerThread() {
-        make = [this] {
-            const std::lock_guard<std::mutex> guard(lock);
-            return made.emplace_back(std::make_shared<FakePlatform>(fake));
-        };
-        return made;
-    }
-    std::size_t Received(const std::string& name) {
-        std::size_t received = 0;
-        for (const auto& platform : made) {
-            try {
-                received += platform->Device(name).received.size();
-            } catch (const std::out_of_range&) {
-                // copied before that printer was plugged in
-            }
-        }
-        return received;
-    }
-
     FakePlatform fake;
-    std::mutex lock;
-    std::vector<std::shared_ptr<FakePlatform>> made;
-    Maker make = [this] { return Borrow(fake); };
     std::deque<ScriptedWatch::Step> script;
     std::vector<bool> hotplugs;
     std::ostringstream out, err;
@@ -371,7 +359,6 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_EQ(out.str(), "SN2/1-2: failed before sending - No Ilvaran printers found\n");
 
     fake.Device("1-2").FailWrite(fake.Device("1-2").writeCalls + 2, ErrorCode::Timeout);
-    CopyPerThread();
     historyPath = "/dev/null/history.jsonl";
     signal = SIGTERM, signalAfter = -1;  // after the transfers: no printer was cut short
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
@@ -466,13 +453,10 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
 // station makes of each.
 TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTellApart) {
     fake.Device("1-1").record.vendorId = 0;
-    const auto plug = [this](const std::string& port, const std::string& serial) {
-        Printer(port, serial, "/dev/usb/lp-" + port);
-    };
     const auto unplug = [this](const std::string& port) { fake.Device(port).record.vendorId = 0; };
     // After how many transfers ended, what changes, and the events that follow.
     const std::tuple<int, std::function<void()>, Strings> table[] = {
-        {0, [&] { plug("1-1", "A"); }, {"started A", "done A"}},
+        {0, [&] { Plug("1-1", "A"); }, {"started A", "done A"}},
         // Kept as soon as that printer is done, while the station goes on.
         {1,
          [&] {
@@ -483,28 +467,23 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
          {}},
         // Re-powered after its update: the device comes before its driver's node.
         {1, [&] { Printer("1-1", "A"); }, {}},
-        {1, [&] { plug("1-1", "A"); }, {"skipped A"}},
-        {1, [&] { plug("1-2", ""); }, {"skipped "}},
-        {1, [&] { plug("1-3", "C"), plug("1-4", "C"); }, {"skipped C", "skipped C"}},
+        {1, [&] { Plug("1-1", "A"); }, {"skipped A"}},
+        {1, [&] { Plug("1-2", ""); }, {"skipped "}},
+        {1, [&] { Plug("1-3", "C"), Plug("1-4", "C"); }, {"skipped C", "skipped C"}},
         {1,
-         [&] { plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
+         [&] { Plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
         {2, [&] { unplug("1-5"); }, {}},
         {2,
-         [&] { plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
+         [&] { Plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
          {"started E", "done E"}},
         {3, [&] { signal = SIGINT, signalAfter = 0; }, {"summary "}},
     };
     Strings expected;
     for (const auto& [afterEnded, change, events] : table) {
-        const std::function<void()> step = change;
-        script.push_back({afterEnded, [this, step] {
-                              const std::lock_guard<std::mutex> guard(lock);
-                              step();
-                          }});
+        script.push_back({afterEnded, Locked(change)});
         expected.insert(expected.end(), events.begin(), events.end());
     }
-    CopyPerThread();
     signalAfter = INT_MAX;
     EXPECT_EQ(Run({"station", "--json", Image}), 0);
     Strings seen;
@@ -527,15 +506,11 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
 // its row alone, and the completion text stays below it. Ctrl-C that cuts a transfer short ends
 // the station with its status.
 TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
-    CopyPerThread();
-    const auto plug = [this](const std::string& port, const std::string& serial) {
-        const std::lock_guard<std::mutex> guard(lock);
-        return &Printer(port, serial, "/dev/usb/lp-" + port);
-    };
-    script = {{1, [&] { plug("1-2", "B")->FailWrite(2, ErrorCode::GenFailure); }},
-              // The main thread looks twice before it waits; C at each of its ticks.
-              {2, [&] { plug("1-3", "C"), signal = SIGINT, signalAfter = signalChecks + 4; }},
-              {99, [] {}}};
+    script = {
+        {1, Locked([&] { Plug("1-2", "B").FailWrite(2, ErrorCode::GenFailure); })},
+        // The main thread looks twice before it waits; C at each of its ticks.
+        {2, Locked([&] { Plug("1-3", "C"), signal = SIGINT, signalAfter = signalChecks + 4; })},
+        {99, [] {}}};
     signalAfter = INT_MAX;
     EXPECT_EQ(Run({"station", Image}, true), 130);
     EXPECT_EQ(hotplugs, std::vector<bool>{true});
@@ -561,7 +536,6 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     // Each write takes longer than a period, so that a stop comes with writes under way.
     for (const std::string& name : names)
         fake.Device(name).writeDelay = std::chrono::milliseconds(3);
-    CopyPerThread();
     period = std::chrono::milliseconds(2);
     const auto total = [&] {
         std::size_t sum = 0;

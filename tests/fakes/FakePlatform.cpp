@@ -9,6 +9,8 @@
 
 namespace orlup::test {
 
+thread_local uint32_t FakePlatform::lastError_ = 0;
+
 FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vendorId,
                                     uint16_t productId) {
     if (devices_.count(devicePath) == 0) order_.push_back(devicePath);
@@ -20,6 +22,7 @@ FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vend
 }
 
 std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
+    const std::lock_guard<std::mutex> hold(mutex);
     ++listings;
     std::vector<UsbDeviceRecord> records;
     for (const std::string& path : order_) records.push_back(devices_.at(path).record);
@@ -27,6 +30,7 @@ std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
 }
 
 FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
+    const std::lock_guard<std::mutex> hold(mutex);
     const std::string& devicePath = record.devicePath;
     const auto device = devices_.find(devicePath);
     if (device == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
@@ -44,6 +48,7 @@ FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
 }
 
 FileHandle FakePlatform::OpenImage(const std::string& path) {
+    const std::lock_guard<std::mutex> hold(mutex);
     const auto image = images_.find(path);
     if (image == images_.end()) return FailOpen(ErrorCode::FileNotFound);
     if (image->second.openError != 0) return FailOpen(image->second.openError);
@@ -53,6 +58,7 @@ FileHandle FakePlatform::OpenImage(const std::string& path) {
 }
 
 bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, uint32_t* written) {
+    std::unique_lock<std::mutex> hold(mutex);
     *written = 0;
     OpenFile* file = Find(handle, true);
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
@@ -63,7 +69,9 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
         if (device.writeError != 0) return Fail(device.writeError);
         accepted = count - std::min(count, device.shortBy);
     }
+    hold.unlock();  // a full queue holds up its own writer only
     std::this_thread::sleep_for(device.writeDelay);
+    hold.lock();
     const auto* data = static_cast<const uint8_t*>(bytes);
     device.received.insert(device.received.end(), data, data + accepted);
     *written = accepted;
@@ -72,6 +80,7 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
 }
 
 bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+    const std::lock_guard<std::mutex> hold(mutex);
     *read = 0;
     OpenFile* file = Find(handle, false);
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
@@ -86,6 +95,7 @@ bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_
 }
 
 bool FakePlatform::Size(FileHandle handle, uint64_t* size) {
+    const std::lock_guard<std::mutex> hold(mutex);
     const OpenFile* file = Find(handle, false);
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
     const FakeImage& image = images_.at(file->path);
@@ -95,6 +105,7 @@ bool FakePlatform::Size(FileHandle handle, uint64_t* size) {
 }
 
 bool FakePlatform::Close(FileHandle handle) {
+    const std::lock_guard<std::mutex> hold(mutex);
     const auto file = open_.find(handle);
     if (file == open_.end()) return Fail(ErrorCode::InvalidHandle);
     if (file->second.isDevice) {

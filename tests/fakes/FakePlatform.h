@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ public:
     FlashSystem System() { return FlashSystem{*this, *this, *this}; }
     int listings = 0;
     EventLog log;  // opens, writes and closes that succeeded, in order
+    /// Held by each call, so that threads can share the fake; a test that changes devices while
+    /// threads run holds it too.
+    std::mutex mutex;
 
     std::vector<UsbDeviceRecord> ListUsbDevices() override;
 
@@ -95,7 +99,7 @@ private:
     std::map<std::string, FakeImage> images_;
     std::map<FileHandle, OpenFile> open_;
     FileHandle nextHandle_ = 100;
-    uint32_t lastError_ = 0;
+    static thread_local uint32_t lastError_;  // each thread's own, as the system's is
 };
 
 }  // namespace orlup::test
