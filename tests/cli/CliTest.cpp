@@ -307,7 +307,7 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
 
 TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
     fake.AddDevice("mouse", 0x046D, 0xC077);
-    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\xc2\x80\n", "", 0x1301).heldElsewhere = true;
+    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\xc2\x80\n", "", 0x1301).openError = ErrorCode::Busy;
     EXPECT_EQ(Run({"list"}), 0);
     EXPECT_EQ(out.str(),
               "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
@@ -333,7 +333,7 @@ TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
 TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     Printer("1-2", "SN2", "/dev/usb/lp1");
     Printer("1-3", "SN3", "", 0x1301);
-    Printer("1-4", "SN4").heldElsewhere = true;
+    Printer("1-4", "SN4").openError = ErrorCode::Busy;
     Printer("1-5", "TWIN");
     Printer("1-6", "TWIN");
     const std::tuple<std::string, int, std::string> cases[] = {

@@ -38,7 +38,7 @@ FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
     const bool alreadyOpen = std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
         return entry.second.isDevice && entry.second.path == devicePath;
     });
-    if (device->second.heldElsewhere || alreadyOpen) return FailOpen(ErrorCode::Busy);
+    if (alreadyOpen) return FailOpen(ErrorCode::Busy);
     if (device->second.opens++ == device->second.failOpenCall) {
         return FailOpen(device->second.failOpenError);
     }

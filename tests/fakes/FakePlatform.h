@@ -21,8 +21,7 @@ using EventLog = std::vector<std::string>;
 
 struct FakeDevice {
     UsbDeviceRecord record;
-    uint32_t openError = 0;      // nonzero: every open fails with it
-    bool heldElsewhere = false;  // another program has it open: opens fail with Busy
+    uint32_t openError = 0;  // nonzero: every open fails with it
     std::vector<uint8_t> received;
     int writeCalls = 0;
     // Scripted trouble on the write call with this 0-based number (-1: none).
