@@ -259,38 +259,24 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
 // SIGHUP is the binary test's); one that comes when no transfer is cut short does not. On a
 // terminal a bar, and the pace kept.
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
+    const std::string aborted = FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted);
+    fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
+    signal = SIGINT, signalAfter = 2;  // the second piece's write is cut short
+    EXPECT_EQ(Run({"flash", Image}), 130);
+    EXPECT_EQ(err.str(), aborted + "\n" + Interrupted);
+    EXPECT_THAT(out.str(), testing::EndsWith("40% 1024/2500 bytes\nSN1/1-1: failed after 1024 of "
+                                             "2500 bytes - " +
+                                             aborted + "\n"));
+    fake.Device("1-1").FailWrite(fake.Device("1-1").writeCalls + 2, ErrorCode::OperationAborted);
+    EXPECT_EQ(Run({"flash", "--all", Image}), 130);
+    EXPECT_EQ(err.str(), "SN1/1-1: " + aborted + "\nSN1/1-1: " + Interrupted);
     fake.AddImage(Root + "0493c.hex") = fake.AddImage(Image);
     fake.AddImage(Root + "0493c.hex").FailRead(1, ErrorCode::OperationAborted);
-    const std::string aborted = FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted);
-    // Arguments; after how many looks the signal comes (-1: to the main thread alone), the second
-    // piece's write cut short by it; the exit status, standard error and part of the output.
-    const std::tuple<Strings, int, int, std::string, std::string> cases[] = {
-        {{"flash", Image},
-         2,
-         130,
-         aborted + "\n" + Interrupted,
-         "40% 1024/2500 bytes\nSN1/1-1: failed after 1024 of 2500 bytes - " + aborted + "\n"},
-        {{"flash", "--all", Image},
-         2,
-         130,
-         "SN1/1-1: " + aborted + "\nSN1/1-1: " + Interrupted,
-         ""},
-        {{"flash", Root + "0493c.hex"},
-         -1,
-         130,
-         "orlup-cli: interrupted while the image was read; nothing was sent\n",
-         ""},
-        {{"flash", Image}, -1, 0, "", Flashed},  // after the transfer: nothing was cut short
-    };
-    signal = SIGINT;
-    for (const auto& [args, after, status, error, shown] : cases) {
-        test::FakeDevice& printer = fake.Device("1-1");
-        if (after > 0) printer.FailWrite(printer.writeCalls + after, ErrorCode::OperationAborted);
-        signalAfter = after;
-        EXPECT_EQ(Run(args), status);
-        EXPECT_EQ(err.str(), error);
-        EXPECT_THAT(out.str(), testing::EndsWith(shown));
-    }
+    signalAfter = -1;
+    EXPECT_EQ(Run({"flash", Root + "0493c.hex"}), 130);
+    EXPECT_EQ(err.str(), "orlup-cli: interrupted while the image was read; nothing was sent\n");
+    EXPECT_EQ(Run({"flash", Image}), 0);  // a signal once the transfer is done cut nothing short
+    EXPECT_EQ(out.str() + err.str(), Flashed);
 
     signal = 0;
     EXPECT_EQ(Run({"flash", Image}, true), 0);
@@ -492,9 +478,8 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         seen.push_back(event["event"].get<std::string>() + " " + event.value("serial", ""));
     }
     EXPECT_EQ(seen, expected);
-    EXPECT_EQ(Events().back()["done"], 2);
-    EXPECT_EQ(Events().back()["failed"], 1);
-    EXPECT_EQ(Events().back()["skipped"], 4);
+    const Json summary = Events().back();
+    EXPECT_EQ(Json({summary["done"], summary["failed"], summary["skipped"]}), Json({2, 1, 4}));
     EXPECT_EQ(Received("1-1"), 2509u);
     EXPECT_EQ(Received("1-5"), 9 + 1024 + 2509u);
     for (const std::string name : {"1-2", "1-3", "1-4"}) EXPECT_EQ(Received(name), 0u);
@@ -530,18 +515,13 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
 // Ctrl-Z during --all stops the program only once every transfer holds between two pieces;
 // after it goes on, every printer gets the whole image.
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
+    period = std::chrono::milliseconds(2);
     Printer("1-2", "SN2");
     Printer("1-3", "SN3");
-    const Strings names = {"1-1", "1-2", "1-3"};
     // Each write takes longer than a period, so that a stop comes with writes under way.
-    for (const std::string& name : names)
+    for (const char* name : {"1-1", "1-2", "1-3"})
         fake.Device(name).writeDelay = std::chrono::milliseconds(3);
-    period = std::chrono::milliseconds(2);
-    const auto total = [&] {
-        std::size_t sum = 0;
-        for (const std::string& name : names) sum += Received(name);
-        return sum;
-    };
+    const auto total = [this] { return Received("1-1") + Received("1-2") + Received("1-3"); };
     int stops = 0;
     std::size_t stoppedAt = 0;
     stopProcess = [&] {
@@ -558,7 +538,7 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     user.join();
     EXPECT_EQ(stops, 1);
     EXPECT_LT(stoppedAt, 3 * 20489u);  // while the transfers ran, not once they were done
-    for (const std::string& name : names) EXPECT_EQ(Received(name), 20489u);
+    EXPECT_EQ(total(), 3 * 20489u);
 }
 
 // The calendar against the C library's, day by day over five centuries and their leap days.
