@@ -58,6 +58,13 @@ Arrange Write(std::size_t bytes, int call, uint32_t code, uint32_t shortBy = 0) 
     return [=](Rig& r) { r.Image(bytes), r.printer().FailWrite(call, code, shortBy); };
 }
 
+// The text an attempt ends with, and the code it tells.
+struct Ending {
+    std::string message = FlashTexts::Completion;
+    uint32_t code = 0;
+};
+Ending Fail(const char* prefix, uint32_t code) { return {Failed(prefix, code), code}; }
+
 // How far an attempt got: a printer claimed, its port opened, the command sent.
 enum Stage { NoPrinter, Claimed, Opened, Sent };
 
@@ -68,105 +75,65 @@ enum Stage { NoPrinter, Claimed, Opened, Sent };
 // ticks inside the message box send nothing more. The host hears how the attempt ended before its
 // text, and the count is of whole pieces.
 TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNothingOpen) {
-    const std::string tooLarge = Failed(FlashTexts::SizeFailed, ErrorCode::FileTooLarge);
+    namespace E = ErrorCode;
+    const char* const write = FlashTexts::WriteFailed;
+    const char* const read = FlashTexts::ReadFailed;
+    const char* const size = FlashTexts::SizeFailed;
+    const char* const open = FlashTexts::ImageOpenFailed;
+    const char* const multiple =
+        "Multiple Ilvaran printers are online. Only one may be programmed at a time";
+    const Arrange badRead = [](Rig& r) { r.Image(5000).FailRead(1, E::ReadFault); };
+    const Arrange otherProduct = [](Rig& r) { r.printer().record.productId = 0x1301; };
+    const Arrange twoPrinters = [](Rig& r) { r.files.AddDevice("printer-2"); };
+    // The search's test open succeeds, the claimed port's does not.
+    const Arrange takenAfterSearch = [](Rig& r) { r.printer().FailOpen(1, E::Busy); };
+    const Arrange badSize = [](Rig& r) {
+        r.Image(100).sizeError = E::AccessDenied;
+        r.Image(100).closeErrorCode = E::InvalidHandle;  // not the code told
+    };
     const struct {
         Arrange arrange;
         std::vector<uint32_t> progress;
         int received;  // image bytes after the command; -1: not even the command
-        std::string message;
-        uint32_t code;
-        Stage stage;
+        Ending end{};
+        Stage stage = Sent;
     } cases[] = {
-        {Size(2500), {0, 40, 81, 100}, 2500, FlashTexts::Completion, 0, Sent},
+        {Size(2500), {0, 40, 81, 100}, 2500},
         // The period's restart after the command fails: the first piece waits for a tick.
-        {[](Rig& r) { r.Image(2500), r.host.failSetTimerCall = 1; },
-         {0, 40, 81, 100},
-         2500,
-         FlashTexts::Completion,
-         0,
-         Sent},
-        {Size(1050), {0, 102, 105}, 1050, FlashTexts::Completion, 0, Sent},
-        {Size(42), {0, 100}, 42, FlashTexts::Completion, 0, Sent},
-        {Size(0), {0, 100}, 0, FlashTexts::Completion, 0, Sent},
-        {Size(5000, 2100), {0, 48, 97, 100}, 2100, FlashTexts::Completion, 0, Sent},
-        {Write(5000, 2, 0, 24),
-         {0, 20},
-         2048 - 24,
-         Failed(FlashTexts::WriteFailed, ErrorCode::WriteFault),
-         ErrorCode::WriteFault,
-         Sent},
-        {Write(5000, 3, 1167),
-         {0, 20, 40},
-         2048,
-         Failed(FlashTexts::WriteFailed, 1167),
-         1167,
-         Sent},
-        {[](Rig& r) { r.Image(5000).FailRead(1, ErrorCode::ReadFault); },
-         {0, 20},
-         1024,
-         Failed(FlashTexts::ReadFailed, ErrorCode::ReadFault),
-         ErrorCode::ReadFault,
-         Sent},
+        {[](Rig& r) { r.Image(2500), r.host.failSetTimerCall = 1; }, {0, 40, 81, 100}, 2500},
+        {Size(1050), {0, 102, 105}, 1050},
+        {Size(42), {0, 100}, 42},
+        {Size(0), {0, 100}, 0},
+        {Size(5000, 2100), {0, 48, 97, 100}, 2100},
+        {Write(5000, 2, 0, 24), {0, 20}, 2048 - 24, Fail(write, E::WriteFault)},
+        {Write(5000, 3, 1167), {0, 20, 40}, 2048, Fail(write, 1167)},
+        {badRead, {0, 20}, 1024, Fail(read, E::ReadFault)},
         // Shrank after the size was taken: a failed read rather than waiting forever.
-        {Size(1024, 1025),
-         {0, 102},
-         1024,
-         Failed(FlashTexts::ReadFailed, ErrorCode::HandleEof),
-         ErrorCode::HandleEof,
-         Sent},
-        {Path(""), {}, -1, FlashTexts::EmptyPath, 0, NoPrinter},
-        {Path("C:\\flash\\flash0493.hex"), {}, -1, FlashTexts::BadFileName, 0, NoPrinter},
-        {[](Rig& r) { r.printer().record.productId = 0x1301; },
-         {},
-         -1,
-         "No Ilvaran printers found",
-         0,
-         NoPrinter},
-        {Path("C:\\flash\\0498.hex"), {}, -1, "No Ilvaran-II printers found", 0, NoPrinter},
-        {[](Rig& r) { r.files.AddDevice("printer-2"); },
-         {},
-         -1,
-         "Multiple Ilvaran printers are online. Only one may be programmed at a time",
-         0,
-         NoPrinter},
-        // The search's test open succeeds, the claimed port's does not.
-        {[](Rig& r) { r.printer().FailOpen(1, ErrorCode::Busy); },
-         {},
-         -1,
-         FlashTexts::PortOpenFailed,
-         ErrorCode::Busy,
-         Claimed},
-        {Path("C:\\flash\\0493other.hex"),
-         {},
-         -1,
-         Failed(FlashTexts::ImageOpenFailed, ErrorCode::FileNotFound),
-         ErrorCode::FileNotFound,
-         Opened},
-        {[](Rig& r) {
-             r.Image(100).sizeError = ErrorCode::AccessDenied;
-             r.Image(100).closeErrorCode = ErrorCode::InvalidHandle;  // not the code told
-         },
-         {},
-         -1,
-         Failed(FlashTexts::SizeFailed, ErrorCode::AccessDenied),
-         ErrorCode::AccessDenied,
-         Opened},
+        {Size(1024, 1025), {0, 102}, 1024, Fail(read, E::HandleEof)},
+        {Path(""), {}, -1, {FlashTexts::EmptyPath}, NoPrinter},
+        {Path("C:\\flash\\flash0493.hex"), {}, -1, {FlashTexts::BadFileName}, NoPrinter},
+        {otherProduct, {}, -1, {"No Ilvaran printers found"}, NoPrinter},
+        {Path("C:\\flash\\0498.hex"), {}, -1, {"No Ilvaran-II printers found"}, NoPrinter},
+        {twoPrinters, {}, -1, {multiple}, NoPrinter},
+        {takenAfterSearch, {}, -1, {FlashTexts::PortOpenFailed, E::Busy}, Claimed},
+        {Path("C:\\flash\\0493other.hex"), {}, -1, Fail(open, E::FileNotFound), Opened},
+        {badSize, {}, -1, Fail(size, E::AccessDenied), Opened},
         // 0xFFFFFFFF is what a failed size query answers, so no image may have that size.
-        {Size(10, 0xFFFFFFFF), {}, -1, tooLarge, ErrorCode::FileTooLarge, Opened},
-        {Size(10, 0x100000000), {}, -1, tooLarge, ErrorCode::FileTooLarge, Opened},
-        {[](Rig& r) { r.host.failSetTimerCall = 0; }, {0}, -1, FlashTexts::NoTimer, 0, Opened},
-        {Write(100, 0, 1167), {}, -1, Failed(FlashTexts::WriteFailed, 1167), 1167, Sent},
+        {Size(10, 0xFFFFFFFF), {}, -1, Fail(size, E::FileTooLarge), Opened},
+        {Size(10, 0x100000000), {}, -1, Fail(size, E::FileTooLarge), Opened},
+        {[](Rig& r) { r.host.failSetTimerCall = 0; }, {0}, -1, {FlashTexts::NoTimer}, Opened},
+        {Write(100, 0, 1167), {}, -1, Fail(write, 1167)},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.end.message);
         Rig rig;
-        const bool completed = c.message == FlashTexts::Completion;
+        const bool completed = c.end.message == FlashTexts::Completion;
         rig.host.ticksInsideMessages = completed ? 0 : 5;
         c.arrange(rig);
         rig.update.OnUpdateFlash();
         EXPECT_EQ(rig.update.busy(), c.received >= 0);
         const int ticks = rig.host.RunTimer();
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(rig.host.messages, std::vector<std::string>{c.end.message});
         EXPECT_EQ(rig.host.progress, c.progress);
         std::vector<uint8_t> received;
         if (c.received >= 0) {
@@ -189,20 +156,21 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         ASSERT_EQ(rig.host.ended.size(), 1u);
         const AttemptOutcome& outcome = rig.host.ended.front();
         EXPECT_EQ(outcome.completed, completed);
-        EXPECT_EQ(outcome.message, c.message);
-        EXPECT_EQ(outcome.errorCode, c.code);
+        EXPECT_EQ(outcome.message, c.end.message);
+        EXPECT_EQ(outcome.errorCode, c.end.code);
         EXPECT_EQ(outcome.printer.value_or(UsbDeviceRecord{}).devicePath,
                   c.stage >= Claimed ? Printer : "");
         EXPECT_EQ(outcome.portOpened, c.stage >= Opened);
         EXPECT_EQ(outcome.commandSent, c.stage >= Sent);
         EXPECT_EQ(outcome.bytesSent, c.received >= 0 ? whole : 0);
-        const std::string shown = "message " + c.message;
+        const std::string shown = "message " + c.end.message;
         EXPECT_TRUE(rig.Before("ended", shown));
         // A claimed port stays open until its message is out; an opened image closes before it,
         // except that a failed transfer and the timer's text are told while it is open.
         EXPECT_EQ(rig.Before(shown, "close device " + Printer), c.stage >= Opened);
-        if (c.stage >= Opened && c.code != ErrorCode::FileNotFound) {
-            const bool toldFirst = c.message == FlashTexts::NoTimer || (!completed && ticks > 0);
+        if (c.stage >= Opened && c.end.code != ErrorCode::FileNotFound) {
+            const bool toldFirst =
+                c.end.message == FlashTexts::NoTimer || (!completed && ticks > 0);
             EXPECT_EQ(rig.Before("close image", shown), !toldFirst);
         }
         if (c.received < 0) continue;
