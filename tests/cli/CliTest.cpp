@@ -451,12 +451,10 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         {1, [&] { Plug("1-2", ""); }, {"skipped "}},
         {1, [&] { Plug("1-3", "C"), Plug("1-4", "C"); }, {"skipped C", "skipped C"}},
         {1,
-         [&] { Plug("1-5", "E"), fake.Device("1-5").FailWrite(2, ErrorCode::GenFailure); },
+         [&] { Plug("1-5", "E").FailWrite(2, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
         {2, [&] { unplug("1-5"); }, {}},
-        {2,
-         [&] { Plug("1-5", "E"), fake.Device("1-5").failWriteCall = -1; },
-         {"started E", "done E"}},
+        {2, [&] { Plug("1-5", "E").failWriteCall = -1; }, {"started E", "done E"}},
         {3, [&] { signal = SIGINT, signalAfter = 0; }, {"summary "}},
     };
     Strings expected;
