@@ -251,9 +251,9 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     EXPECT_EQ(lines[10]["serial"], "");
 }
 
-// A signal that cuts a transfer short ends with its status and a line for the printer (the real
-// SIGHUP is the binary test's); one that comes when no transfer is cut short does not. On a
-// terminal a bar, and the pace kept.
+// A signal that cuts a transfer short ends with its status, a line for the printer and its record
+// (the real SIGHUP is the binary test's); one that comes when no transfer is cut short does not. On
+// a terminal a bar, and the pace kept.
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     const std::string aborted = FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted);
     fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
@@ -266,6 +266,11 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     fake.Device("1-1").FailWrite(fake.Device("1-1").writeCalls + 2, ErrorCode::OperationAborted);
     EXPECT_EQ(Run({"flash", "--all", Image}), 130);
     EXPECT_EQ(err.str(), "SN1/1-1: " + aborted + "\nSN1/1-1: " + Interrupted);
+    signal = SIGTERM, signalAfter = 1;  // between the first two pieces: the record says so too
+    EXPECT_EQ(Run({"flash", Image}), 143);
+    EXPECT_EQ(err.str(), Interrupted);
+    EXPECT_EQ(History().back()["result"], "Transfer interrupted after 1024 of 2500 bytes");
+    signal = SIGINT;
     fake.AddImage(Root + "0493c.hex") = fake.AddImage(Image);
     fake.AddImage(Root + "0493c.hex").FailRead(1, ErrorCode::OperationAborted);
     signalAfter = -1;
