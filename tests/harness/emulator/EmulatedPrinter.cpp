@@ -1,7 +1,9 @@
-// Plays an Ilvaran printer on the gadget side for one transfer and reports what it received.
+// Plays an Ilvaran printer on the gadget side for one transfer: judges what it received as a
+// printer judges it, compares it with the image it should have been, and times it.
 #include "EmulatedPrinter.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,10 +14,11 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
-#include "GadgetPort.h"
-#include "TransferLog.h"
+#include "platform/linux/UniqueFd.h"
+#include "platform/simulated/PrinterIntake.h"
 
 namespace orlup::harness {
 
@@ -40,21 +43,59 @@ int UnbindUdc(const std::string& path) {
     return write(fd.Get(), "\n", 1) == 1 ? 0 : errno;
 }
 
+// The printer's end of a configfs printer function, /dev/g_printerN. Non-blocking: a blocking
+// read on this node never wakes when the host goes away.
+class GadgetPort {
+public:
+    explicit GadgetPort(const std::string& path)
+        : fd_(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)),
+          error_(fd_.IsValid() ? 0 : errno) {}
+
+    bool IsOpen() const { return fd_.IsValid(); }
+    void Close() { fd_.Reset(); }
+    int Error() const { return error_; }
+
+    /// The count, 0 when nothing came within timeoutMs, -1 on a failure with Error() set.
+    long ReadSome(uint8_t* buffer, size_t capacity, int timeoutMs) {
+        pollfd entry{fd_.Get(), POLLIN, 0};
+        const int ready = poll(&entry, 1, timeoutMs);
+        const ssize_t count = ready > 0 ? read(fd_.Get(), buffer, capacity) : ready;
+        if (count >= 0) return count;
+        error_ = errno;
+        return error_ == EAGAIN || error_ == EINTR ? 0 : -1;
+    }
+
+    /// Throws away whatever arrives until nothing has come for idleMs: data a previous host
+    /// left queued must not count as this transfer's.
+    uint64_t Drain(int idleMs) {
+        std::vector<uint8_t> buffer(128 * 1024);
+        uint64_t total = 0;
+        for (long count; (count = ReadSome(buffer.data(), buffer.size(), idleMs)) > 0;) {
+            total += static_cast<uint64_t>(count);
+        }
+        return total;
+    }
+
+private:
+    UniqueFd fd_;
+    int error_;
+};
+
 class EmulatedPrinter {
 public:
     EmulatedPrinter(const ServeOptions& options, GadgetPort& port, std::vector<uint8_t> image)
-        : options_(options), port_(port), log_(std::move(image)), buffer_(128 * 1024) {}
+        : options_(options), port_(port), expected_(std::move(image)), buffer_(128 * 1024) {}
 
     void Serve() {
         const char* ending = Receive();
-        std::cout << log_.Report() << "ending=" << ending << "\ndrained=" << drained_
+        std::cout << Report() << "ending=" << ending << "\ndrained=" << drained_
                   << "\nerror=" << ErrorName(error_) << std::endl;
     }
 
 private:
     const char* Receive() {
         for (;;) {
-            if (!options_.trouble.empty() && log_.Received() >= options_.troubleAfter) {
+            if (!options_.trouble.empty() && received_ >= options_.troubleAfter) {
                 return options_.trouble == "stall" ? HoldStalled() : Unplug();
             }
             if (stopRequested) return ReadUntilIdle() ? "stopped" : "port-failed";
@@ -93,18 +134,57 @@ private:
     long ReadOnce(int timeoutMs) {
         size_t limit = buffer_.size();
         if (options_.trouble == "stall") {
-            limit = std::min<uint64_t>(limit, options_.troubleAfter - log_.Received());
+            limit = std::min<uint64_t>(limit, options_.troubleAfter - received_);
         }
         const long count = port_.ReadSome(buffer_.data(), limit, timeoutMs);
         if (count < 0) error_ = port_.Error();
-        if (count > 0) log_.Receive(buffer_.data(), static_cast<size_t>(count), NowMs());
+        if (count > 0) Take(buffer_.data(), static_cast<size_t>(count), NowMs());
         return count;
+    }
+
+    // The pace counts from the command on: before it, the host was still finding the printer.
+    void Take(const uint8_t* bytes, size_t count, int64_t atMs) {
+        const uint64_t offset = intake_.ImageTaken();
+        const PrinterIntake::Split split = intake_.Take(bytes, count);
+        if (split.command > 0 && intake_.CommandWhole()) commandAtMs_ = atMs;
+        if (split.image > 0) lastImageAtMs_ = atMs;
+        for (size_t i = 0; i < split.image && firstMismatch_ < 0; ++i) {
+            const uint64_t at = offset + i;
+            if (at >= expected_.size() || bytes[split.command + i] != expected_[at]) {
+                firstMismatch_ = static_cast<int64_t>(at);
+            }
+        }
+        received_ += count;
+    }
+
+    /// key=value lines, one fact a line, for the guest's checks to read.
+    std::string Report() const {
+        const uint64_t payload = intake_.ImageTaken();
+        const int64_t payloadMs = lastImageAtMs_ - commandAtMs_;
+        const bool match =
+            intake_.Complete() && intake_.Announced() == expected_.size() && firstMismatch_ < 0;
+        const char* command = !intake_.CommandWhole()  ? "short"
+                              : intake_.CommandValid() ? "ok"
+                                                       : "bad";
+        std::ostringstream out;
+        out << "received=" << received_ << "\ncommand=" << command
+            << "\nannounced=" << intake_.Announced() << "\npayload=" << payload
+            << "\nextra=" << intake_.Refused() << "\nfirstMismatch=" << firstMismatch_
+            << "\nmatch=" << (match ? "yes" : "no")
+            << "\npace=" << (payloadMs > 0 ? payload * 1000 / static_cast<uint64_t>(payloadMs) : 0)
+            << "\n";
+        return out.str();
     }
 
     const ServeOptions& options_;
     GadgetPort& port_;
-    TransferLog log_;
+    const std::vector<uint8_t> expected_;
     std::vector<uint8_t> buffer_;
+    PrinterIntake intake_;
+    uint64_t received_ = 0;
+    int64_t firstMismatch_ = -1;
+    int64_t commandAtMs_ = 0;
+    int64_t lastImageAtMs_ = 0;
     uint64_t drained_ = 0;
     int error_ = 0;
 };
@@ -120,13 +200,20 @@ int ServePrinter(const ServeOptions& options) {
     std::ifstream file(options.image, std::ios::binary);
     if (!file) return Fail("cannot read " + options.image, errno);
     std::vector<uint8_t> image{std::istreambuf_iterator<char>(file), {}};
-    GadgetPort port;
-    if (!port.Open(options.gadget)) return Fail("cannot open " + options.gadget, port.Error());
+    GadgetPort port(options.gadget);
+    if (!port.IsOpen()) return Fail("cannot open " + options.gadget, port.Error());
     struct sigaction action {};
     action.sa_handler = OnStop;
     sigaction(SIGTERM, &action, nullptr);
     std::cout << "stale=" << (options.drainFirst ? port.Drain(100) : 0) << "\nready" << std::endl;
     EmulatedPrinter(options, port, std::move(image)).Serve();
+    return 0;
+}
+
+int DrainGadget(const std::string& gadget) {
+    GadgetPort port(gadget);
+    const uint64_t drained = port.IsOpen() ? port.Drain(100) : 0;
+    if (drained > 0) std::cout << "drained " << drained << " bytes from " << gadget << "\n";
     return 0;
 }
 

@@ -21,4 +21,9 @@ struct ServeOptions {
 /// the report. 0, or 3 when the image or the port could not be opened.
 int ServePrinter(const ServeOptions& options);
 
+/// A gadget whose emulator died mid-read must be emptied before anyone unbinds it (see
+/// HoldStalled). One the host has not configured, or an emulator still holds, does not open and
+/// is left alone. Always 0.
+int DrainGadget(const std::string& gadget);
+
 }  // namespace orlup::harness

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "EmulatedPrinter.h"
-#include "GadgetPort.h"
 
 namespace {
 
@@ -29,16 +28,6 @@ bool ParseTrouble(const char* kind, const char* bytes, ServeOptions* options) {
     options->troubleAfter = std::strtoull(bytes, &end, 10);
     return (options->trouble == "stall" || options->trouble == "unplug") &&
            std::isdigit(static_cast<unsigned char>(*bytes)) && *end == '\0';
-}
-
-// A gadget whose emulator died mid-read must be emptied before anyone unbinds it (see
-// EmulatedPrinter). One the host has not configured, or an emulator still holds, opens with
-// an error and is left alone.
-int DrainGadget(const char* gadget) {
-    orlup::harness::GadgetPort port;
-    const uint64_t drained = port.Open(gadget) ? port.Drain(100) : 0;
-    if (drained > 0) std::cout << "drained " << drained << " bytes from " << gadget << "\n";
-    return 0;
 }
 
 // As a terminal's shell starts a job: a process group of its own, whose parent stays in the
@@ -78,7 +67,7 @@ int main(int argc, char** argv) {
             return orlup::harness::ServePrinter(options);
         }
     }
-    if (mode == "drain" && argc == 3) return DrainGadget(argv[2]);
+    if (mode == "drain" && argc == 3) return orlup::harness::DrainGadget(argv[2]);
     if (mode == "job" && argc > 3) return RunAsJob(argv[2], argv + 3);
     std::cerr << Usage;
     return 2;
