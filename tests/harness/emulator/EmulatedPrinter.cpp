@@ -45,45 +45,32 @@ int UnbindUdc(const std::string& path) {
 
 // The printer's end of a configfs printer function, /dev/g_printerN. Non-blocking: a blocking
 // read on this node never wakes when the host goes away.
-class GadgetPort {
-public:
-    explicit GadgetPort(const std::string& path)
-        : fd_(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)),
-          error_(fd_.IsValid() ? 0 : errno) {}
+UniqueFd OpenGadget(const std::string& path) {
+    return UniqueFd(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+}
 
-    bool IsOpen() const { return fd_.IsValid(); }
-    void Close() { fd_.Reset(); }
-    int Error() const { return error_; }
+// The count, 0 when nothing came within timeoutMs, -1 on a failure with errno set.
+long ReadSome(int gadget, uint8_t* buffer, size_t capacity, int timeoutMs) {
+    pollfd entry{gadget, POLLIN, 0};
+    const int ready = poll(&entry, 1, timeoutMs);
+    const ssize_t count = ready > 0 ? read(gadget, buffer, capacity) : ready;
+    return count >= 0 || errno == EAGAIN || errno == EINTR ? std::max<ssize_t>(count, 0) : -1;
+}
 
-    /// The count, 0 when nothing came within timeoutMs, -1 on a failure with Error() set.
-    long ReadSome(uint8_t* buffer, size_t capacity, int timeoutMs) {
-        pollfd entry{fd_.Get(), POLLIN, 0};
-        const int ready = poll(&entry, 1, timeoutMs);
-        const ssize_t count = ready > 0 ? read(fd_.Get(), buffer, capacity) : ready;
-        if (count >= 0) return count;
-        error_ = errno;
-        return error_ == EAGAIN || error_ == EINTR ? 0 : -1;
+// Throws away whatever arrives until nothing has come for idleMs: data a previous host left
+// queued must not count as this transfer's.
+uint64_t Drain(int gadget, int idleMs) {
+    std::vector<uint8_t> buffer(128 * 1024);
+    uint64_t total = 0;
+    for (long count; (count = ReadSome(gadget, buffer.data(), buffer.size(), idleMs)) > 0;) {
+        total += static_cast<uint64_t>(count);
     }
-
-    /// Throws away whatever arrives until nothing has come for idleMs: data a previous host
-    /// left queued must not count as this transfer's.
-    uint64_t Drain(int idleMs) {
-        std::vector<uint8_t> buffer(128 * 1024);
-        uint64_t total = 0;
-        for (long count; (count = ReadSome(buffer.data(), buffer.size(), idleMs)) > 0;) {
-            total += static_cast<uint64_t>(count);
-        }
-        return total;
-    }
-
-private:
-    UniqueFd fd_;
-    int error_;
-};
+    return total;
+}
 
 class EmulatedPrinter {
 public:
-    EmulatedPrinter(const ServeOptions& options, GadgetPort& port, std::vector<uint8_t> image)
+    EmulatedPrinter(const ServeOptions& options, UniqueFd& port, std::vector<uint8_t> image)
         : options_(options), port_(port), expected_(std::move(image)), buffer_(128 * 1024) {}
 
     void Serve() {
@@ -117,7 +104,7 @@ private:
     const char* HoldStalled() {
         const timespec nap{0, 50 * 1000000L};
         while (!stopRequested) nanosleep(&nap, nullptr);
-        drained_ = port_.Drain(300);
+        drained_ = Drain(port_.Get(), 300);
         return "stalled";
     }
 
@@ -125,7 +112,7 @@ private:
     // anyone binds the UDC again, or closing it later corrupts the kernel's list.
     const char* Unplug() {
         error_ = UnbindUdc(options_.udc);
-        port_.Close();
+        port_.Reset();
         return "unplugged";
     }
 
@@ -136,8 +123,8 @@ private:
         if (options_.trouble == "stall") {
             limit = std::min<uint64_t>(limit, options_.troubleAfter - received_);
         }
-        const long count = port_.ReadSome(buffer_.data(), limit, timeoutMs);
-        if (count < 0) error_ = port_.Error();
+        const long count = ReadSome(port_.Get(), buffer_.data(), limit, timeoutMs);
+        if (count < 0) error_ = errno;
         if (count > 0) Take(buffer_.data(), static_cast<size_t>(count), NowMs());
         return count;
     }
@@ -177,7 +164,7 @@ private:
     }
 
     const ServeOptions& options_;
-    GadgetPort& port_;
+    UniqueFd& port_;
     const std::vector<uint8_t> expected_;
     std::vector<uint8_t> buffer_;
     PrinterIntake intake_;
@@ -200,19 +187,20 @@ int ServePrinter(const ServeOptions& options) {
     std::ifstream file(options.image, std::ios::binary);
     if (!file) return Fail("cannot read " + options.image, errno);
     std::vector<uint8_t> image{std::istreambuf_iterator<char>(file), {}};
-    GadgetPort port(options.gadget);
-    if (!port.IsOpen()) return Fail("cannot open " + options.gadget, port.Error());
+    UniqueFd port = OpenGadget(options.gadget);
+    if (!port.IsValid()) return Fail("cannot open " + options.gadget, errno);
     struct sigaction action {};
     action.sa_handler = OnStop;
     sigaction(SIGTERM, &action, nullptr);
-    std::cout << "stale=" << (options.drainFirst ? port.Drain(100) : 0) << "\nready" << std::endl;
+    std::cout << "stale=" << (options.drainFirst ? Drain(port.Get(), 100) : 0) << "\nready"
+              << std::endl;
     EmulatedPrinter(options, port, std::move(image)).Serve();
     return 0;
 }
 
 int DrainGadget(const std::string& gadget) {
-    GadgetPort port(gadget);
-    const uint64_t drained = port.IsOpen() ? port.Drain(100) : 0;
+    const UniqueFd port = OpenGadget(gadget);
+    const uint64_t drained = port.IsValid() ? Drain(port.Get(), 100) : 0;
     if (drained > 0) std::cout << "drained " << drained << " bytes from " << gadget << "\n";
     return 0;
 }
