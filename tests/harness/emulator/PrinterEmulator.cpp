@@ -1,28 +1,41 @@
-// Plays an Ilvaran printer on the gadget side for one transfer: judges what it received as a
-// printer judges it, compares it with the image it should have been, and times it.
-#include "EmulatedPrinter.h"
-
+// The guest's helper program: plays an Ilvaran printer on the gadget side for one transfer
+// (judges what it received as a printer judges it, compares it with the image it should have
+// been, and times it), empties a gadget, or starts a program as a terminal's shell starts a job.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "platform/linux/UniqueFd.h"
 #include "platform/simulated/PrinterIntake.h"
 
 namespace orlup::harness {
-
 namespace {
+
+struct ServeOptions {
+    std::string gadget;         // /dev/g_printerN
+    std::string udc;            // the gadget's configfs UDC file, written empty to unplug
+    std::string image;          // what should follow the update command
+    std::string trouble;        // "", "stall" (stop reading) or "unplug" (pull the cable)
+    uint64_t troubleAfter = 0;  // bytes received before the trouble starts
+    // Bytes a previous host left queued are read away first. A gadget bound just now has none,
+    // and its host may be writing already.
+    bool drainFirst = true;
+};
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -181,8 +194,8 @@ int Fail(const std::string& what, int error) {
     return 3;
 }
 
-}  // namespace
-
+// Prints "ready" once the port is open and emptied, then serves until SIGTERM and prints the
+// report. 0, or 3 when the image or the port could not be opened.
 int ServePrinter(const ServeOptions& options) {
     std::ifstream file(options.image, std::ios::binary);
     if (!file) return Fail("cannot read " + options.image, errno);
@@ -198,6 +211,9 @@ int ServePrinter(const ServeOptions& options) {
     return 0;
 }
 
+// A gadget whose emulator died mid-read must be emptied before anyone unbinds it (see
+// HoldStalled). One the host has not configured, or an emulator still holds, does not open and
+// is left alone.
 int DrainGadget(const std::string& gadget) {
     const UniqueFd port = OpenGadget(gadget);
     const uint64_t drained = port.IsValid() ? Drain(port.Get(), 100) : 0;
@@ -205,4 +221,61 @@ int DrainGadget(const std::string& gadget) {
     return 0;
 }
 
+const char* const Usage =
+    "usage: printer-emulator serve [--fresh] GADGET UDC IMAGE [stall|unplug BYTES]\n"
+    "       printer-emulator drain GADGET\n"
+    "       printer-emulator job PIDFILE PROGRAM [ARGUMENT]...\n";
+
+bool ParseTrouble(const char* kind, const char* bytes, ServeOptions* options) {
+    char* end = nullptr;
+    options->trouble = kind;
+    options->troubleAfter = std::strtoull(bytes, &end, 10);
+    return (options->trouble == "stall" || options->trouble == "unplug") &&
+           std::isdigit(static_cast<unsigned char>(*bytes)) && *end == '\0';
+}
+
+// As a terminal's shell starts a job: a process group of its own, whose parent stays in the
+// same session, so that a stop signal is not discarded as it is for an orphaned group (the
+// guest's own group is one). A non-interactive shell starts every background job with SIGINT
+// and SIGQUIT ignored, and a program inherits that: undone. The job's pid goes to PIDFILE for
+// the signals; the exit status is the job's, or 128 and the signal that ended it.
+int RunAsJob(const char* pidFile, char** argv) {
+    setsid();
+    const pid_t job = fork();
+    if (job == 0) {
+        setpgid(0, 0);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGQUIT, SIG_DFL);
+        execvp(argv[0], argv);
+        std::cerr << "printer-emulator: cannot run " << argv[0] << "\n";
+        _exit(127);
+    }
+    if (job < 0) return 127;
+    std::ofstream(pidFile) << job << std::endl;
+    int status = 0;
+    while (waitpid(job, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
 }  // namespace orlup::harness
+
+using namespace orlup::harness;
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool fresh = mode == "serve" && argc > 2 && std::string(argv[2]) == "--fresh";
+    char** const words = argv + (fresh ? 3 : 2);
+    const int count = argc - (fresh ? 3 : 2);
+    if (mode == "serve" && (count == 3 || count == 5)) {
+        ServeOptions options{words[0], words[1], words[2], "", 0, !fresh};
+        if (count == 3 || ParseTrouble(words[3], words[4], &options)) {
+            return ServePrinter(options);
+        }
+    }
+    if (mode == "drain" && argc == 3) return DrainGadget(argv[2]);
+    if (mode == "job" && argc > 3) return RunAsJob(argv[2], argv + 3);
+    std::cerr << Usage;
+    return 2;
+}
