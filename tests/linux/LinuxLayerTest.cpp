@@ -287,6 +287,10 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedThroughItsHandle) {
         EXPECT_EQ(files.OpenImage(refused), InvalidFileHandle) << refused;
         EXPECT_EQ(files.LastError(), code) << refused;
     }
+    auto taken = std::make_shared<ImageSnapshot>();  // taken beforehand, as a front end does
+    ImageSnapshot::Take(path, {}, taken.get());
+    files.Serve(path, std::move(taken));
+    EXPECT_TRUE(files.Close(files.OpenImage(path)));
     files.Serve(path, nullptr, ErrorCode::DiskFull);  // as the snapshot taken beforehand failed
     EXPECT_EQ(files.OpenImage(path), InvalidFileHandle);
     EXPECT_EQ(files.LastError(), ErrorCode::DiskFull);
