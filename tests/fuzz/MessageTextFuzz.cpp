@@ -13,15 +13,6 @@
 
 using namespace orlup;
 
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const uint32_t code = input.ConsumeIntegral<uint32_t>();

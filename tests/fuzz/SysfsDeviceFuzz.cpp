@@ -1,5 +1,7 @@
-// The sysfs device parser and node resolver over attribute files whose bytes a device's maker
-// chose: ids, strings, and the usblp uevent naming the node.
+// The sysfs listing over attribute files whose bytes a device's maker chose (ids, strings, and
+// the usblp uevent naming the node), beside devices that stay as they are: a root hub, an
+// interface, a printer, a device without strings whose driver names a node outside /dev, and one
+// unplugged during the scan.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fuzz/FuzzCheck.h"
 #include "linux/FakeSysfs.h"
@@ -21,15 +24,23 @@ const std::string port = "1-1";
 const std::string devRoot = "/dev";     // only named in the node path, never opened
 constexpr std::size_t pageSize = 4096;  // sysfs serves no attribute longer than a page
 
-// One device with a usblp interface, laid out once; each input rewrites its files. In memory
-// where there is a tmpfs: on disk each rewrite waits for the journal, a hundredfold slower.
+// Laid out once; each input rewrites the fuzzed device's files. In memory where there is a
+// tmpfs: on disk each rewrite waits for the journal, a hundredfold slower.
 struct Layout {
     Layout() {
         sysfs.AddDevice(port);
         sysfs.AddInterface(port, "lp0", "lp0");
+        sysfs.AddDevice("usb1", "1d6b", "0002");
+        sysfs.AddDevice("1-2", "044E", "200a", "ILV-A1", "Acme", "Ilvaran");
+        sysfs.AddInterface("1-2", "lp1", "usb/lp1");
+        sysfs.AddDevice("1-3", "044e", "1309");
+        sysfs.AddInterface("1-3", "lp2", "../../etc/passwd");
+        sysfs.AddDevice("1-4");
+        std::filesystem::remove_all(std::filesystem::canonical(devices + "1-4"));
     }
     int inMemory = access("/dev/shm", W_OK) == 0 && setenv("TMPDIR", "/dev/shm", 0) == 0;
     test::FakeSysfs sysfs;
+    const std::string devices = sysfs.sysfsRoot() + "/bus/usb/devices/";
 };
 
 // 1-4 hex digits, then nothing but blanks and line breaks up to a NUL, as ids may be written.
@@ -49,7 +60,7 @@ std::optional<uint16_t> HexIdIn(const std::string& raw) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Layout layout;
     test::FakeSysfs& sysfs = layout.sysfs;
-    const std::string device = sysfs.sysfsRoot() + "/bus/usb/devices/" + port;
+    const std::string device = layout.devices + port;
     FuzzedDataProvider input(data, size);
     std::string raw[5];
     const char* names[5] = {"idVendor", "idProduct", "serial", "manufacturer", "product"};
@@ -60,11 +71,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string uevent = input.ConsumeRandomLengthString(pageSize);
     test::WriteFile(device + "/" + port + ":1.0/usbmisc/lp0/uevent", uevent);
 
-    UsbDeviceRecord record;
-    const bool read = ReadUsbDevice(device, devRoot, &record);
+    // Listed in name order: the fuzzed device first, where its ids can be read.
+    const std::vector<UsbDeviceRecord> listed =
+        SysfsUsbDevices(sysfs.sysfsRoot(), devRoot).ListUsbDevices();
     const std::optional<uint16_t> vendor = HexIdIn(raw[0]), product = HexIdIn(raw[1]);
-    FUZZ_CHECK(read == (vendor && product));
+    const bool read = vendor && product;
+    FUZZ_CHECK(listed.size() == (read ? 3u : 2u));
+    std::string others;
+    for (auto other = listed.begin() + (read ? 1 : 0); other != listed.end(); ++other) {
+        others += other->busPort + "|" + other->serial + "|" + other->description + "|" +
+                  other->node + "|" + std::to_string(other->productId) + "\n";
+    }
+    FUZZ_CHECK(others ==
+               "1-2|ILV-A1|Acme Ilvaran|/dev/usb/lp1|8202\n1-3||" + layout.devices + "1-3||4873\n");
     if (!read) return 0;
+    const UsbDeviceRecord& record = listed[0];
     FUZZ_CHECK(record.vendorId == *vendor && record.productId == *product);
     FUZZ_CHECK(StartsWith(raw[2], record.serial));
     if (record.node.empty()) return 0;
