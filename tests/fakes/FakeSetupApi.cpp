@@ -14,9 +14,7 @@ namespace {
 FakeSetupApi* current = nullptr;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
-    if (current->classDevsFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
-        return InvalidDeviceInfoSet();
-    }
+    if (flags != (DigcfPresent | DigcfDeviceInterface)) return InvalidDeviceInfoSet();
     ++current->setsOpen;
     return current;
 }
@@ -35,8 +33,8 @@ int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailDat
     const FakeInterface& entry = current->interfaces.at(data->reserved);
     const auto needed = static_cast<uint32_t>(offsetof(DeviceInterfaceDetailData, devicePath) +
                                               entry.devicePath.size() + 1);
-    if (requiredSize != nullptr) *requiredSize = entry.reportedSize ? entry.reportedSize : needed;
-    if (entry.detailFails || detail == nullptr || detailSize < needed ||
+    if (requiredSize != nullptr) *requiredSize = needed;
+    if (detail == nullptr || detailSize < needed ||
         detail->cbSize != sizeof(DeviceInterfaceDetailData)) {
         return 0;
     }
@@ -62,11 +60,6 @@ int DestroyList(DeviceInfoSet) {
     return 1;
 }
 
-template <typename Proc>
-std::pair<std::string, ProcAddress> Entry(const char* name, Proc proc) {
-    return {name, reinterpret_cast<ProcAddress>(proc)};
-}
-
 }  // namespace
 
 FakeSetupApi::~FakeSetupApi() {
@@ -79,22 +72,21 @@ FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
 }
 
 ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
-    if (libraryMissing || std::strcmp(name, "setupapi.dll") != 0) return nullptr;
+    if (std::strcmp(name, "setupapi.dll") != 0) return nullptr;
     ++loads;
     current = this;
     return this;
 }
 
 ProcAddress FakeSetupApi::GetProcAddress(ModuleHandle, const char* name) {
-    lookedUp.emplace_back(name);
     const std::pair<std::string, ProcAddress> entries[] = {
-        Entry("SetupDiGetClassDevsA", &GetClassDevs),
-        Entry("SetupDiEnumDeviceInterfaces", &EnumDeviceInterfaces),
-        Entry("SetupDiGetDeviceInterfaceDetailA", &GetDetail),
-        Entry("SetupDiGetDeviceRegistryPropertyA", &GetProperty),
-        Entry("SetupDiDestroyDeviceInfoList", &DestroyList)};
+        {"SetupDiGetClassDevsA", reinterpret_cast<ProcAddress>(&GetClassDevs)},
+        {"SetupDiEnumDeviceInterfaces", reinterpret_cast<ProcAddress>(&EnumDeviceInterfaces)},
+        {"SetupDiGetDeviceInterfaceDetailA", reinterpret_cast<ProcAddress>(&GetDetail)},
+        {"SetupDiGetDeviceRegistryPropertyA", reinterpret_cast<ProcAddress>(&GetProperty)},
+        {"SetupDiDestroyDeviceInfoList", reinterpret_cast<ProcAddress>(&DestroyList)}};
     for (const auto& [entry, proc] : entries) {
-        if (entry == name && entry != missingEntryPoint) return proc;
+        if (entry == name) return proc;
     }
     return nullptr;
 }

@@ -11,8 +11,6 @@ namespace orlup::test {
 struct FakeInterface {
     std::string devicePath;
     std::string friendlyName, deviceDesc, location;  // each missing while empty
-    bool detailFails = false;
-    uint32_t reportedSize = 0;  // nonzero: the detail size reported instead of the true one
 };
 
 /// The five entry points, plain functions as the real ones are, read the fake loaded last.
@@ -24,10 +22,7 @@ struct FakeSetupApi : LibraryApi {
     void FreeLibrary(ModuleHandle) override { ++frees; }
 
     std::vector<FakeInterface> interfaces;
-    bool libraryMissing = false, classDevsFails = false;
-    std::string missingEntryPoint;           // GetProcAddress gives null for this name
     int loads = 0, frees = 0, setsOpen = 0;  // setsOpen: device sets not yet destroyed
-    std::vector<std::string> lookedUp;
 };
 
 }  // namespace orlup::test

@@ -85,8 +85,7 @@ const std::pair<std::string, ProcAddress> entryPoints[] = {
     {"SetupDiGetDeviceRegistryPropertyA", reinterpret_cast<ProcAddress>(&GetProperty)},
     {"SetupDiDestroyDeviceInfoList", reinterpret_cast<ProcAddress>(&DestroyList)}};
 
-class ScriptedLibraries : public LibraryApi {
-public:
+struct ScriptedLibraries : LibraryApi {
     ModuleHandle LoadLibraryA(const char*) override {
         return script.fault == 6 ? nullptr : (++script.loaded, &script);
     }
@@ -149,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(script.detailed == readable && records.size() == readable.size());
 
     static const std::regex idRule(R"(\\\\\?\\usb#vid_([0-9a-f]{4})&pid_([0-9a-f]{4}))");
+    static const std::regex serialRule("^[^#]*#[^#]*#([^#&]*)#");
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UsbDeviceRecord& record = records[i];
         const Interface& entry = script.interfaces[script.detailed[i]];
@@ -163,18 +163,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                           : described ? Shown(entry.deviceDesc)
                                                       : record.devicePath.substr(0, 255)));
         FUZZ_CHECK(record.busPort == (described ? Shown(entry.deviceDesc) : ""));
-        // The serial: the third of four or more parts, unless Windows made it up ('&').
-        std::vector<std::string> parts{""};
-        for (const char c : record.devicePath) {
-            if (c == '#') {
-                parts.emplace_back();
-            } else {
-                parts.back() += c;
-            }
-        }
-        const bool serial = parts.size() > 3 && parts[2].find('&') == std::string::npos;
-        FUZZ_CHECK(record.serial == (serial ? parts[2] : ""));
+        // The serial: the third of four or more parts split at '#', unless Windows made it up.
         std::smatch ids;
+        const bool serial = std::regex_search(record.devicePath, ids, serialRule);
+        FUZZ_CHECK(record.serial == (serial ? ids.str(1) : ""));
         const std::string start = record.devicePath.substr(0, 25);
         const bool matched = std::regex_match(start, ids, idRule);
         FUZZ_CHECK(record.vendorId == (matched ? std::stoul(ids[1], nullptr, 16) : 0) &&
