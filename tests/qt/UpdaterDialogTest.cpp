@@ -1,9 +1,8 @@
 // The real UpdaterDialog on Qt's offscreen platform over a fake platform: keys, messages,
-// transfers, files, help, closing, and the command line; and, when asked, its pace.
+// transfers, files, help, closing, and the command line. Its pace is tests/qt/pace-bench.sh's.
 #include <QtTest>
 #include <QtWidgets>
 #include <atomic>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -396,34 +395,6 @@ private slots:
         QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
                  QDir::currentPath() + "/0493.hex");
         QCOMPARE(out.str(), std::string());
-    }
-
-    // Not a test unless ORLUP_BENCH is set, since a busy machine would make the clock flaky: how
-    // fast the dialog shows, and its pace over 1 MiB to a printer that takes every byte at once,
-    // against the bounds asked of it (300 ms, 98 % of 102400 B/s, 3 % of a core).
-    void pace() {
-        if (qEnvironmentVariableIsEmpty("ORLUP_BENCH")) QSKIP("a benchmark: set ORLUP_BENCH");
-        QElapsedTimer clock;
-        clock.start();
-        Rig rig;
-        const qint64 startUp = clock.elapsed();
-        rig.files.AddImage("/i/0493.hex").bytes.resize(1024 * 1024);
-        double seconds = 0;
-        Watcher watcher;  // the completion box ends the transfer
-        watcher.onShown = [&](QWidget* box) {
-            seconds = clock.elapsed() / 1000.0;
-            box->close();
-        };
-        const std::clock_t cpuBefore = std::clock();
-        clock.restart();
-        rig.StartUpdate("/i/0493.hex");
-        QTRY_VERIFY_WITH_TIMEOUT(seconds > 0, 30000);
-        // 1 MiB at 102400 B/s takes 10.24 s.
-        const double pace = 1024 / seconds,
-                     cpu = (std::clock() - cpuBefore) * 100.0 / CLOCKS_PER_SEC / seconds;
-        qInfo("start-up %lld ms; 1 MiB in %.3f s: %.1f %% of 102400 B/s, CPU %.1f %%", startUp,
-              seconds, pace, cpu);
-        QVERIFY(startUp <= 300 && pace >= 98 && cpu <= 3);
     }
 };
 
