@@ -19,15 +19,6 @@
 using namespace orlup;
 using test::DetailPathOffset;
 
-namespace {
-
-// What a value written NUL-terminated into that many bytes reads as: up to its first NUL.
-std::string Shown(const std::string& value, std::size_t room = 255) {
-    return std::string(value.c_str()).substr(0, room);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     test::FakeSetupApi api;
@@ -86,19 +77,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static const std::regex idRule(R"(\\\\\?\\usb#vid_([0-9a-f]{4})&pid_([0-9a-f]{4}))");
     static const std::regex serialRule("^[^#]*#[^#]*#([^#&]*)#");
+    // What a value written NUL-terminated into that many bytes reads as: up to its first NUL.
+    auto shown = [](const std::string& value, std::size_t room = 255) {
+        return std::string(value.c_str()).substr(0, room);
+    };
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UsbDeviceRecord& record = records[i];
         const test::FakeInterface& entry = api.interfaces[api.detailed[i]];
         const std::size_t room =
             std::max<std::size_t>(*entry.reportedSize, sizeof(DeviceInterfaceDetailData)) -
             DetailPathOffset;
-        FUZZ_CHECK(record.devicePath == Shown(entry.devicePath, room) &&
+        FUZZ_CHECK(record.devicePath == shown(entry.devicePath, room) &&
                    record.node == record.devicePath);
         // The friendly name, else the description, else the path.
-        FUZZ_CHECK(record.description == (entry.friendlyName ? Shown(*entry.friendlyName)
-                                          : entry.deviceDesc ? Shown(*entry.deviceDesc)
+        FUZZ_CHECK(record.description == (entry.friendlyName ? shown(*entry.friendlyName)
+                                          : entry.deviceDesc ? shown(*entry.deviceDesc)
                                                              : record.devicePath.substr(0, 255)));
-        FUZZ_CHECK(record.busPort == (entry.location ? Shown(*entry.location) : ""));
+        FUZZ_CHECK(record.busPort == (entry.location ? shown(*entry.location) : ""));
         // The serial: the third of four or more parts split at '#', unless Windows made it up.
         std::smatch ids;
         const bool serial = std::regex_search(record.devicePath, ids, serialRule);
