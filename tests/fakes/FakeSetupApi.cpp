@@ -1,11 +1,9 @@
 // A scripted device-setup service: every device set is the fake itself.
 #include "fakes/FakeSetupApi.h"
 
-#include <cstddef>
+#include <algorithm>
 #include <cstring>
 #include <utility>
-
-#include "usb/SetupApiTypes.h"
 
 namespace orlup::test {
 
@@ -14,7 +12,7 @@ namespace {
 FakeSetupApi* current = nullptr;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
-    if (current->classDevsFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
+    if (current->setFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
         return InvalidDeviceInfoSet();
     }
     ++current->setsOpen;
@@ -23,48 +21,44 @@ DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
 
 int EnumDeviceInterfaces(DeviceInfoSet, DevInfoData*, const Guid*, uint32_t index,
                          DeviceInterfaceData* data) {
-    if (index >= current->interfaces.size() || data->cbSize != sizeof(DeviceInterfaceData)) {
-        return 0;
-    }
+    current->misused |= data->cbSize != sizeof *data;
     data->reserved = index;
-    return 1;
+    return index < current->interfaces.size();
 }
 
+// A service writes no further than the size it is given, but need not terminate what it writes.
 int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailData* detail,
               uint32_t detailSize, uint32_t* requiredSize, DevInfoData* device) {
     const FakeInterface& entry = current->interfaces.at(data->reserved);
-    const auto needed = static_cast<uint32_t>(offsetof(DeviceInterfaceDetailData, devicePath) +
-                                              entry.devicePath.size() + 1);
-    if (requiredSize != nullptr) *requiredSize = entry.reportedSize ? entry.reportedSize : needed;
-    if (entry.detailFails || detail == nullptr || detailSize < needed ||
-        detail->cbSize != sizeof(DeviceInterfaceDetailData)) {
-        return 0;
-    }
-    std::memcpy(detail->devicePath, entry.devicePath.c_str(), entry.devicePath.size() + 1);
-    if (device != nullptr) device->devInst = static_cast<uint32_t>(data->reserved);
+    const std::size_t pathSize = entry.devicePath.size() + 1;
+    const uint32_t told = entry.reportedSize.value_or(DetailPathOffset + pathSize);
+    if (requiredSize != nullptr) *requiredSize = told;
+    if (detail == nullptr || entry.detailFails) return 0;
+    current->misused |= detail->cbSize != sizeof *detail || device->cbSize != sizeof *device ||
+                        detailSize <= DetailPathOffset ||
+                        detailSize > std::max<uint32_t>(told, sizeof *detail);
+    if (current->misused) return 0;
+    std::memcpy(detail->devicePath, entry.devicePath.c_str(),
+                std::min(detailSize - DetailPathOffset, pathSize));
+    current->detailed.push_back(device->devInst = static_cast<uint32_t>(data->reserved));
     return 1;
 }
 
+// What fits, terminated or not; a failing call may have scribbled in the buffer too.
 int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*, uint8_t* buffer,
                 uint32_t bufferSize, uint32_t*) {
     const FakeInterface& entry = current->interfaces.at(device->devInst);
-    const std::string& value = property == SpdrpFriendlyName          ? entry.friendlyName
-                               : property == SpdrpDeviceDesc          ? entry.deviceDesc
-                               : property == SpdrpLocationInformation ? entry.location
-                                                                      : std::string();
-    if (value.empty() || value.size() + 1 > bufferSize) return 0;
-    std::memcpy(buffer, value.c_str(), value.size() + 1);
-    return 1;
+    const std::optional<std::string>& value = property == SpdrpFriendlyName ? entry.friendlyName
+                                              : property == SpdrpDeviceDesc ? entry.deviceDesc
+                                                                            : entry.location;
+    const std::string written = value.value_or("scribbled");
+    std::memcpy(buffer, written.c_str(), std::min<std::size_t>(bufferSize, written.size() + 1));
+    return value.has_value();
 }
 
 int DestroyList(DeviceInfoSet) {
     --current->setsOpen;
     return 1;
-}
-
-template <typename Proc>
-std::pair<std::string, ProcAddress> Entry(const char* name, Proc proc) {
-    return {name, reinterpret_cast<ProcAddress>(proc)};
 }
 
 }  // namespace
@@ -88,13 +82,13 @@ ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
 ProcAddress FakeSetupApi::GetProcAddress(ModuleHandle, const char* name) {
     lookedUp.emplace_back(name);
     const std::pair<std::string, ProcAddress> entries[] = {
-        Entry("SetupDiGetClassDevsA", &GetClassDevs),
-        Entry("SetupDiEnumDeviceInterfaces", &EnumDeviceInterfaces),
-        Entry("SetupDiGetDeviceInterfaceDetailA", &GetDetail),
-        Entry("SetupDiGetDeviceRegistryPropertyA", &GetProperty),
-        Entry("SetupDiDestroyDeviceInfoList", &DestroyList)};
+        {"SetupDiGetClassDevsA", reinterpret_cast<ProcAddress>(&GetClassDevs)},
+        {"SetupDiEnumDeviceInterfaces", reinterpret_cast<ProcAddress>(&EnumDeviceInterfaces)},
+        {"SetupDiGetDeviceInterfaceDetailA", reinterpret_cast<ProcAddress>(&GetDetail)},
+        {"SetupDiGetDeviceRegistryPropertyA", reinterpret_cast<ProcAddress>(&GetProperty)},
+        {"SetupDiDestroyDeviceInfoList", reinterpret_cast<ProcAddress>(&DestroyList)}};
     for (const auto& [entry, proc] : entries) {
-        if (entry == name && entry != missingEntryPoint) return proc;
+        if (entry == name && lookedUp.size() != missingEntry) return proc;
     }
     return nullptr;
 }

@@ -1,18 +1,24 @@
-// A scripted device-setup service behind the LibraryApi seam, standing in for setupapi.dll.
+// A scripted device-setup service behind the LibraryApi seam, standing in for setupapi.dll: what
+// the listing test lays out, or whatever a fuzz input makes of it.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "usb/LibraryApi.h"
+#include "usb/SetupApiTypes.h"
 
 namespace orlup::test {
 
+inline constexpr std::size_t DetailPathOffset = offsetof(DeviceInterfaceDetailData, devicePath);
+
 struct FakeInterface {
     std::string devicePath;
-    std::string friendlyName, deviceDesc, location;  // each missing while empty
+    std::optional<std::string> friendlyName, deviceDesc, location;  // each missing while unset
     bool detailFails = false;
-    uint32_t reportedSize = 0;  // nonzero: the detail size reported instead of the true one
+    std::optional<uint32_t> reportedSize;  // the detail size told instead of the true one
 };
 
 /// The five entry points, plain functions as the real ones are, read the fake loaded last.
@@ -24,10 +30,13 @@ struct FakeSetupApi : LibraryApi {
     void FreeLibrary(ModuleHandle) override { ++frees; }
 
     std::vector<FakeInterface> interfaces;
-    bool libraryMissing = false, classDevsFails = false;
-    std::string missingEntryPoint;           // GetProcAddress gives null for this name
+    bool libraryMissing = false, setFails = false;
+    std::size_t missingEntry = 0;  // nonzero: the entry point looked up that many-th is missing
     int loads = 0, frees = 0, setsOpen = 0;  // setsOpen: device sets not yet destroyed
     std::vector<std::string> lookedUp;
+    std::vector<uint32_t> detailed;  // the interfaces whose detail was handed out, in order
+    // A record's size left unset, or room given that the service never asked for.
+    bool misused = false;
 };
 
 }  // namespace orlup::test

@@ -1,5 +1,5 @@
 // The real UpdaterDialog on Qt's offscreen platform over a fake platform: keys, messages,
-// transfers, files, help, closing, and the command line.
+// transfers, files, help, closing, and the command line. Its pace is tests/qt/pace-bench.sh's.
 #include <QtTest>
 #include <QtWidgets>
 #include <atomic>

@@ -1,6 +1,6 @@
 // What orlup-cli.exe has of its own under Wine: the console handler ending a blocked printer write
-// and every wait, the held image, and orlup-cli.exe itself with a UTF-16 path, an image another
-// program may write, and its history under %LOCALAPPDATA%.
+// and every wait, the held image, and orlup-cli.exe itself: every command, a UTF-16 path, an image
+// another program may write, its history under %LOCALAPPDATA%, and, when asked, its pace.
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
+#include <vector>
 
 #include "platform/windows/HeldImage.h"
 #include "platform/windows/Interruption.h"
@@ -31,17 +31,13 @@ using Event = UsbDeviceWatch::Event;
 
 /// A folder of the test's own, with a name no ANSI code page holds, gone with the test.
 struct TempFolder {
-    TempFolder() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        path = temp + std::to_wstring(GetCurrentProcessId()) + L"-\u00e9\u4e2d\u0416";
-        CreateDirectoryW(path.c_str(), nullptr);
-    }
+    TempFolder() { std::filesystem::create_directory(path); }
     ~TempFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::path(path), ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    std::wstring path;
+    const std::wstring path = std::filesystem::temp_directory_path().wstring() +
+                              std::to_wstring(GetCurrentProcessId()) + L"-\u00e9\u4e2d\u0416";
 };
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -58,8 +54,7 @@ TEST(CliWineTest, ConsoleBreakEndsABlockedWriteAtOnceAndEveryWriteAfterIt) {
     EXPECT_EQ(watch.Wait(-1ms), Event::Woken);
     SendMessageW(FindWindowExW(HWND_MESSAGE, nullptr, WindowsDeviceWatch::WindowClass, nullptr),
                  WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
-    EXPECT_EQ(watch.Wait(-1ms), Event::Changed);
-    EXPECT_EQ(watch.Wait(20ms), Event::TimedOut);
+    EXPECT_TRUE(watch.Wait(-1ms) == Event::Changed && watch.Wait(20ms) == Event::TimedOut);
 
     ASSERT_TRUE(InstallInterruptionHandler());
     UsbDeviceRecord printer;
@@ -71,16 +66,15 @@ TEST(CliWineTest, ConsoleBreakEndsABlockedWriteAtOnceAndEveryWriteAfterIt) {
     const std::string piece(4096, 'x');
     uint32_t written = 0, error = 0;
     std::thread writer([&] {
-        if (!ports.Write(port, piece.data(), uint32_t(piece.size()), &written)) {
+        if (!ports.Write(port, piece.data(), uint32_t(piece.size()), &written))
             error = ports.LastError();
-        }
     });
     Sleep(300);  // blocked by now
     const auto start = std::chrono::steady_clock::now();
     std::thread([] { OnConsoleEvent(CTRL_BREAK_EVENT); }).join();
     writer.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    EXPECT_EQ(error, ErrorCode::OperationAborted);
+    EXPECT_TRUE(std::chrono::steady_clock::now() - start < 2s &&
+                error == ErrorCode::OperationAborted);
     EXPECT_EQ(InterruptSignal(), 15);  // SIGTERM's number: exit status 143
     EXPECT_EQ(watch.Wait(-1ms), Event::Woken);
     EXPECT_FALSE(ports.Write(port, piece.data(), 1, &written));
@@ -98,9 +92,7 @@ TEST(CliWineTest, HeldImageIsJudgedBySizeFirstAndReadAgainPerOpen) {
     WriteBytes(WideFromUtf8(path), bytes);
     std::string seen;
     HeldImage::TakeOptions options;
-    options.observer = [&](const uint8_t* piece, std::size_t count) {
-        seen.append(piece, piece + count);
-    };
+    options.observer = [&](auto piece, std::size_t count) { seen.append(piece, piece + count); };
     options.largest = 2999;
     auto image = std::make_shared<HeldImage>();
     EXPECT_EQ(HeldImage::Take(path, options, image.get()), 0u);
@@ -109,8 +101,8 @@ TEST(CliWineTest, HeldImageIsJudgedBySizeFirstAndReadAgainPerOpen) {
     options.cancelled = [] { return true; };
     EXPECT_EQ(HeldImage::Take(path, options, image.get()), ErrorCode::OperationAborted);
     options.cancelled = nullptr;
+    // What it hands the observer is what the digest of every flash with --sha256 below is of.
     ASSERT_EQ(HeldImage::Take(path, options, image.get()), 0u);
-    EXPECT_EQ(seen, bytes);
     {
         HeldImageFiles files(path, std::move(image));
         char first[1000], second[10];
@@ -138,12 +130,14 @@ std::pair<int, std::string> RunOrlupCli(const std::wstring& arguments) {
     return {_pclose(pipe), output};
 }
 
-// The image's name and %LOCALAPPDATA% hold characters of no ANSI code page; the history has a
-// record that a program left without its newline. An image that another program may write is
-// refused, with the system's text and its code on the one line of the message, as on Linux.
-TEST(OrlupCliExeTest, FlashesAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
+// Every command as a technician types it, in turn. The image's name and %LOCALAPPDATA% hold
+// characters of no ANSI code page; the history has a record that a program left without its
+// newline. An image that another program may write is refused, with the system's text and its
+// code on the one line of the message, as on Linux.
+TEST(OrlupCliExeTest, EveryCommandRunsWithAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
     const TempFolder folder;
     const std::wstring image = folder.path + L"\\0493 \u00e9\u4e2d.hex";
+    const std::wstring quoted = L" \"" + image + L"\"";
     WriteBytes(image, std::string(3000, 'Z'));
     const std::wstring appData = folder.path + L"\\\u00c4pp", history = appData + L"\\Orlup";
     CreateDirectoryW(appData.c_str(), nullptr), CreateDirectoryW(history.c_str(), nullptr);
@@ -151,33 +145,59 @@ TEST(OrlupCliExeTest, FlashesAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData
     SetEnvironmentVariableW(L"LOCALAPPDATA", appData.c_str());
 
     const std::string digest = "d8e82711038d0a16eca81944c4f3f3ec4de99d1c58498c5cbd223cac0aef865a";
-    const std::wstring flash =
-        L"--simulate flash --json --sha256 " + WideFromUtf8(digest) + L" \"" + image + L"\"";
-    auto [status, output] = RunOrlupCli(flash);
-    ASSERT_EQ(status, 0) << output;
-    std::istringstream lines(output);
-    std::string line;
-    std::getline(lines, line);
-    EXPECT_EQ(nlohmann::json::parse(line)["image"], Utf8FromWide(image));
-    EXPECT_NE(output.find("\"event\":\"done\""), std::string::npos) << output;
-
-    {
-        const UniqueHandle writer(CreateFileW(image.c_str(), GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-        std::tie(status, output) = RunOrlupCli(flash);
+    const std::wstring sha256 = L" --sha256 " + WideFromUtf8(digest);
+    const struct {
+        std::wstring arguments;
+        int status;
+        std::vector<std::string> said;  // each somewhere in the output
+    } runs[] = {
+        {L"--help", 0, {"usage: orlup-cli [--simulate"}},
+        {L"--simulate list",
+         0,
+         {"\r\nIlvaran-II  SIM-0498            sim-2     sim-lp2         ready\r\n"}},
+        {L"--simulate flash --json" + sha256 + quoted,
+         0,
+         {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""}},
+        {L"--simulate flash --all" + sha256 + quoted,
+         0,
+         {"SIM-0493/sim-1: done, 3000 bytes, sha256 " + digest + "\r\n"}},
+        {L"--simulate flash" + quoted, 4, {"Unable to open flash file - ", ". (0x20)\r\n"}},
+        // The console's text mode ends lines in CR LF.
+        {L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest}},
+    };
+    for (const auto& run : runs) {
+        // The run refused with 4 finds the image open for writing by another program.
+        const UniqueHandle writer(run.status != 4
+                                      ? INVALID_HANDLE_VALUE
+                                      : CreateFileW(image.c_str(), GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_EXISTING, 0, nullptr));
+        const auto [status, output] = RunOrlupCli(run.arguments);
+        EXPECT_EQ(status, run.status) << output;
+        for (const std::string& part : run.said) {
+            EXPECT_NE(output.find(part), std::string::npos) << part << " not in " << output;
+        }
     }
-    EXPECT_EQ(status, 4);
-    EXPECT_NE(output.find("Unable to open flash file - "), std::string::npos) << output;
-    EXPECT_NE(output.find(". (0x20)\r\n"), std::string::npos) << output;
+}
 
-    std::tie(status, output) = RunOrlupCli(L"history --json");
-    EXPECT_EQ(status, 0);
-    lines.clear(), lines.str(output);
-    std::getline(lines, line);
-    EXPECT_EQ(line, "{\"cut\":1}\r");  // the console's text mode ends lines in CR LF
-    std::getline(lines, line);
-    EXPECT_EQ(nlohmann::json::parse(line)["sha256"], digest) << output;
+// Not a test: it measures orlup-cli.exe's pace over 1 MiB at the real 10 ms period against the
+// clock, which a busy machine would make flaky. Run it by hand: scripts/wine-run.sh
+// build/windows/wine build/windows/tests/wine/orlup-cli-wine-tests.exe
+// --gtest_also_run_disabled_tests --gtest_filter='*Pace*'
+TEST(OrlupCliExeTest, DISABLED_Pace) {
+    const TempFolder folder;
+    const std::wstring image = folder.path + L"\\0493.hex";
+    WriteBytes(image, std::string(1 << 20, 'Z'));
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    RunOrlupCli(L"--help");  // the program's own start and end, which no pace should include
+    const auto started = Clock::now();
+    const auto [status, output] = RunOrlupCli(L"--simulate flash \"" + image + L"\"");
+    const std::chrono::duration<double> took = Clock::now() - started - (started - start);
+    ASSERT_EQ(status, 0) << output;
+    // 1 MiB at 102400 B/s takes 10.24 s.
+    std::printf("orlup-cli.exe, 1 MiB to a simulated printer: %.2f%% of 102400 B/s\n",
+                100 * 10.24 / took.count());
 }
 
 }  // namespace

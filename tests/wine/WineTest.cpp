@@ -130,27 +130,26 @@ protected:
 // the printer whatever it produces.
 TEST_F(WineTest, PrintersOpenExclusivelyAndImagesAreFilesOnADisk) {
     const std::string path = folder + "\\image";
+    const std::string pipeName = "\\\\.\\pipe\\orlup-image-" + std::to_string(pid);
     std::ofstream(path) << "0123456789";
+    const UniqueHandle pipe(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE,
+                                             1, 64, 64, 0, nullptr));
     WindowsFileApi api;
     UsbDeviceRecord printer;
     printer.devicePath = path;
     const FileHandle device = api.OpenDevice(printer);
-    EXPECT_NE(InvalidFileHandle, device);
-    EXPECT_EQ(InvalidFileHandle, api.OpenDevice(printer));
+    EXPECT_TRUE(device != InvalidFileHandle && api.OpenDevice(printer) == InvalidFileHandle);
     EXPECT_EQ(ErrorCode::SharingViolation, api.LastError());
     EXPECT_TRUE(api.Close(device));
     // Closing the invalid handle would succeed too: it stands for the process.
     const FileHandle image = api.OpenImage(path), again = api.OpenImage(path);
     EXPECT_TRUE(image != InvalidFileHandle && again != InvalidFileHandle);
     EXPECT_TRUE(api.Close(image) && api.Close(again));
-    const std::string pipeName = "\\\\.\\pipe\\orlup-image-" + std::to_string(pid);
-    const UniqueHandle pipe(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE,
-                                             1, 64, 64, 0, nullptr));
-    EXPECT_EQ(InvalidFileHandle, api.OpenImage(pipeName));
-    EXPECT_EQ(ErrorCode::AccessDenied, api.LastError());
-    EXPECT_EQ(InvalidFileHandle, api.OpenImage(path + ".absent"));
-    EXPECT_EQ(ErrorCode::FileNotFound, api.LastError());
-    DeleteFileA(path.c_str());
+    for (const auto& [refused, error] : {std::pair(pipeName, ErrorCode::AccessDenied),
+                                         std::pair(path + ".absent", ErrorCode::FileNotFound)}) {
+        EXPECT_TRUE(api.OpenImage(refused) == InvalidFileHandle && api.LastError() == error);
+    }
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
 
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
@@ -202,8 +201,8 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         PostClick(mainWindow, IDC_SELECT_FILE);  // cancelled
         PostClick(mainWindow, IDC_UPDATE_FLASH);
         ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
-        EXPECT_FALSE(IsWindowEnabled(Item(IDC_SELECT_FILE)));
-        EXPECT_TRUE(IsWindowEnabled(Item(IDOK)) && IsWindowEnabled(Item(IDC_IMAGE_PATH)));
+        EXPECT_TRUE(!IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDOK)) &&
+                    IsWindowEnabled(Item(IDC_IMAGE_PATH)));
         PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
         HWND about = WaitForDialog(pid, "About Orlup");
         EXPECT_EQ(mainWindow, GetWindow(about, GW_OWNER));
@@ -216,11 +215,9 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         int buttons = 0;  // one OK button, modal
         for (int id = IDOK; id <= IDCONTINUE; ++id) buttons += IsWindowVisible(GetDlgItem(box, id));
         EXPECT_TRUE(buttons == 1 && IsWindowVisible(GetDlgItem(box, IDOK)));
-        EXPECT_EQ(mainWindow, GetWindow(box, GW_OWNER));
-        EXPECT_FALSE(IsWindowEnabled(mainWindow));
+        EXPECT_TRUE(GetWindow(box, GW_OWNER) == mainWindow && !IsWindowEnabled(mainWindow));
         // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
-        EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }));
-        EXPECT_EQ(100, progress());
+        EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }) && progress() == 100);
         EXPECT_EQ(FlashTexts::Completion, Dismiss(box));
         EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
         PostClick(mainWindow, IDC_UPDATE_FLASH);
@@ -261,8 +258,7 @@ TEST_F(WineTest, PrinterThatStopsTakingDataFailsAfterTheLimitAndTheDialogGoesOn)
         SetWindowTextA(Item(IDC_IMAGE_PATH), ImagePath);
         PostClick(mainWindow, IDC_UPDATE_FLASH);
         EXPECT_EQ(JoinText(FlashTexts::WriteFailed, ErrorText(ErrorCode::Timeout)), Dismiss(Box()));
-        EXPECT_GE(GetTickCount() - start, 280u);
-        EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }));
+        EXPECT_TRUE(GetTickCount() - start >= 280 && Eventually([&] { return ButtonsEnabled(); }));
         SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
         PostClick(mainWindow, IDOK);  // E&xit
     };
@@ -271,10 +267,10 @@ TEST_F(WineTest, PrinterThatStopsTakingDataFailsAfterTheLimitAndTheDialogGoesOn)
     // The printer got the command, nothing of the cancelled piece, and its port is closed.
     char received[64] = {};
     DWORD count = 0;
-    EXPECT_TRUE(ReadFile(instances[1].Get(), received, sizeof(received), &count, nullptr));
-    EXPECT_EQ(BuildUpdateCommand(8192).size(), count);
-    EXPECT_FALSE(PeekNamedPipe(instances[1].Get(), nullptr, 0, nullptr, nullptr, nullptr));
-    EXPECT_EQ(DWORD{ERROR_BROKEN_PIPE}, GetLastError());
+    EXPECT_TRUE(ReadFile(instances[1].Get(), received, sizeof(received), &count, nullptr) &&
+                count == BuildUpdateCommand(8192).size());
+    EXPECT_TRUE(!PeekNamedPipe(instances[1].Get(), nullptr, 0, nullptr, nullptr, nullptr) &&
+                GetLastError() == ERROR_BROKEN_PIPE);
 }
 
 constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
