@@ -166,6 +166,7 @@ protected:
         // The signal arrives once the program has looked for one that many times; with -1 the
         // transfer threads never see it, only the main thread.
         context.signals.caught = [this, main = std::this_thread::get_id()] {
+            if (signalWhen) return signalWhen() ? signal.load() : 0;
             if (signalAfter < 0) return std::this_thread::get_id() == main ? signal.load() : 0;
             return ++signalChecks > signalAfter ? signal.load() : 0;
         };
@@ -194,6 +195,7 @@ protected:
     std::atomic<int> signalAfter{0};
     std::atomic<int> signalChecks{0};
     std::atomic<bool> stopRequested{false};
+    std::function<bool()> signalWhen;  // instead of a count of looks, where threads race
     std::function<void()> stopProcess;
     std::chrono::microseconds period{0};
 };
@@ -492,12 +494,13 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
 // its row alone, and the completion text stays below it. Ctrl-C that cuts a transfer short ends
 // the station with its status.
 TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
-    script = {
-        {1, Locked([&] { Plug("1-2", "B").FailWrite(2, ErrorCode::GenFailure); })},
-        // The main thread looks twice before it waits; C at each of its ticks.
-        {2, Locked([&] { Plug("1-3", "C"), signal = SIGINT, signalAfter = signalChecks + 4; })},
-        {99, [] {}}};
-    signalAfter = INT_MAX;
+    Printer("1-3", "C").record.vendorId = 0;  // plugged in later
+    script = {{1, Locked([&] { Plug("1-2", "B").FailWrite(2, ErrorCode::GenFailure); })},
+              {2, Locked([&] { Plug("1-3", "C"); })},
+              {99, [] {}}};
+    // Ctrl-C once C has taken its command and two pieces, whichever thread looks first.
+    signal = SIGINT;
+    signalWhen = [this] { return Received("1-3") >= 9 + 2048; };
     EXPECT_EQ(Run({"station", Image}, true), 130);
     EXPECT_EQ(hotplugs, std::vector<bool>{true});
     EXPECT_EQ(out.str().find("\x1b[0A"), std::string::npos);  // nothing drawn yet to go over

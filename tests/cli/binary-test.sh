@@ -44,6 +44,7 @@ head -c 200000 /dev/zero | tr '\0' 'Z' > 0493long.hex
 # A signal once the transfer is under way, so that the program has taken over each one. A hang-up
 # that a caller ignores (nohup) stays ignored, so it is let through here.
 flash_long() {
+    rm -f out  # else the last run's "0%" may be read before this one's redirection empties it
     env --default-signal=HUP "$cli" --simulate flash 0493long.hex > out 2> err &
     pid=$!
     for _ in $(seq 100); do grep -q "^0% " out && break; sleep 0.05; done
