@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "fakes/FakeSetupApi.h"
 #include "fuzz/FuzzCheck.h"
 #include "usb/SetupApiBinding.h"
 #include "usb/UsbDeviceEnumerator.h"
-
-// The fuzz targets link the product alone, so the scripted service comes in as source.
-#include "fakes/FakeSetupApi.cpp"
 
 using namespace orlup;
 using test::DetailPathOffset;
