@@ -7,38 +7,15 @@
 
 namespace orlup {
 
-namespace {
-
-void FormatInto(std::string& target, const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (needed <= 0) {
-        target.clear();
-        return;
-    }
-    target.assign(static_cast<std::size_t>(needed) + 1, '\0');
-    std::vsnprintf(&target[0], target.size(), format, args);
-    target.resize(std::min(static_cast<std::size_t>(needed), FormatTextLimit));
-}
-
-}  // namespace
-
 std::string FormatText(const char* format, ...) {
-    std::string text;
+    // Longer output is cut at the limit anyway, so one pass with room for the limit is enough.
+    char text[FormatTextLimit + 1];
     va_list args;
     va_start(args, format);
-    FormatInto(text, format, args);
+    const int length = std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    return text;
-}
-
-void FormatText(std::string& target, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    FormatInto(target, format, args);
-    va_end(args);
+    // A conversion that fails (a wide character this locale cannot encode) leaves no text.
+    return std::string(text, std::min<std::size_t>(std::max(length, 0), sizeof text - 1));
 }
 
 std::string JoinText(const std::string& prefix, const std::string& text) { return prefix + text; }

@@ -10,10 +10,6 @@ constexpr std::size_t FormatTextLimit = 8704;
 
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-/// The same, replacing the contents of target.
-void FormatText(std::string& target, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-
 /// prefix immediately followed by text; the prefixes end in " - " themselves.
 std::string JoinText(const std::string& prefix, const std::string& text);
 

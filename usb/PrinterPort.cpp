@@ -10,8 +10,7 @@
 namespace orlup {
 
 PrinterPort::PrinterPort(DeviceFileApi& files, const UsbDeviceRecord& device, int position)
-    : files_(&files), device_(device) {
-    FormatText(name_, "USBPRINT-%d", position);
+    : files_(&files), device_(device), name_(FormatText("USBPRINT-%d", position)) {
     Open();
 }
 
@@ -54,7 +53,7 @@ int PrinterPort::Open() {
 }
 
 int PrinterPort::Write(const void* bytes, uint32_t count) {
-    uint32_t written = 0;
+    uint32_t written;  // set whenever the call succeeds
     if (!files_->Write(handle_, bytes, count, &written)) {
         RecordError(files_->LastError());
         return 0;

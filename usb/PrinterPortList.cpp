@@ -1,6 +1,8 @@
 // The per-attempt list of free printers of one vendor and product id.
 #include "usb/PrinterPortList.h"
 
+#include <algorithm>
+
 namespace orlup {
 
 PrinterPortList::PrinterPortList(UsbDeviceSource& devices, DeviceFileApi& files)
@@ -33,29 +35,23 @@ int PrinterPortList::Find(int vendorId, int productId) {
 }
 
 PrinterPort* PrinterPortList::Claim(int position) {
+    // A negative position other than -1 becomes one far past the end.
+    std::size_t index = static_cast<unsigned int>(position);
     if (position == -1) {
-        for (std::size_t i = 0; i < claimed_.size(); ++i) {
-            if (claimed_[i] == 0) {
-                claimed_[i] = 1;
-                return &ports_[i];
-            }
-        }
-        return nullptr;
+        index = static_cast<std::size_t>(std::find(claimed_.begin(), claimed_.end(), 0) -
+                                         claimed_.begin());
     }
-    const auto index = static_cast<std::size_t>(static_cast<unsigned int>(position));
     if (index >= claimed_.size() || claimed_[index] != 0) return nullptr;
     claimed_[index] = 1;
     return &ports_[index];
 }
 
 void PrinterPortList::Release(PrinterPort* port) {
-    for (std::size_t i = 0; i < ports_.size(); ++i) {
-        if (&ports_[i] == port) {
-            ports_[i].Close();
-            claimed_[i] = 0;
-            return;
-        }
-    }
+    const auto at = std::find_if(ports_.begin(), ports_.end(),
+                                 [port](const PrinterPort& listed) { return &listed == port; });
+    if (at == ports_.end()) return;
+    at->Close();
+    claimed_[static_cast<std::size_t>(at - ports_.begin())] = 0;
 }
 
 }  // namespace orlup

@@ -37,8 +37,8 @@ private:
     uint32_t size_;
 };
 
-bool ReadProperty(SetupApiBinding& api, DeviceInfoSet set, DevInfoData& device,
-                  uint32_t property, char (&text)[DescriptionSize]) {
+bool ReadProperty(SetupApiBinding& api, DeviceInfoSet set, DevInfoData& device, uint32_t property,
+                  char (&text)[DescriptionSize]) {
     std::memset(text, 0, sizeof text);
     if (!api.SetupDiGetDeviceRegistryPropertyA(set, &device, property, nullptr,
                                                reinterpret_cast<uint8_t*>(text), DescriptionSize,
@@ -49,9 +49,9 @@ bool ReadProperty(SetupApiBinding& api, DeviceInfoSet set, DevInfoData& device,
     return true;
 }
 
-// Four lower-case hexadecimal digits, as "%04.4x" writes them.
+// Four lower-case hexadecimal digits, as "%04.4x" writes them. The caller has matched the text
+// up to at, and a text that ends sooner ends in its terminator, which is no digit.
 bool ParseId(const std::string& text, std::size_t at, uint16_t* id) {
-    if (text.size() < at + 4) return false;
     uint16_t value = 0;
     for (std::size_t i = at; i < at + 4; ++i) {
         const char c = text[i];
@@ -78,18 +78,15 @@ std::string DevicePathSerial(const std::string& devicePath) {
 bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId) {
     const std::size_t vendorAt = sizeof PathStart - 1;
     const std::size_t productAt = vendorAt + 4 + sizeof ProductStart - 1;
-    uint16_t vendor = 0, product = 0;
     // The vendor id is parsed before "&pid_" is looked for behind it: a path that ends inside
     // the vendor id has no position there, and compare would throw.
-    if (devicePath.compare(0, vendorAt, PathStart) != 0 ||
-        !ParseId(devicePath, vendorAt, &vendor) ||
-        devicePath.compare(vendorAt + 4, sizeof ProductStart - 1, ProductStart) != 0 ||
-        !ParseId(devicePath, productAt, &product)) {
-        return false;
-    }
-    *vendorId = vendor;
-    *productId = product;
-    return true;
+    const bool matched =
+        devicePath.compare(0, vendorAt, PathStart) == 0 &&
+        ParseId(devicePath, vendorAt, vendorId) &&
+        devicePath.compare(vendorAt + 4, sizeof ProductStart - 1, ProductStart) == 0 &&
+        ParseId(devicePath, productAt, productId);
+    if (!matched) *vendorId = *productId = 0;
+    return matched;
 }
 
 std::vector<UsbDeviceRecord> SetupApiDeviceSource::ListUsbDevices() {

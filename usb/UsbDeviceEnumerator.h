@@ -36,7 +36,8 @@ private:
 std::string DevicePathSerial(const std::string& devicePath);
 
 /// The vendor and product id of a device interface path that begins with
-/// "\\?\usb#vid_%04.4x&pid_%04.4x" exactly (lower-case hexadecimal); false for any other path.
+/// "\\?\usb#vid_%04.4x&pid_%04.4x" exactly (lower-case hexadecimal); false, and both ids 0,
+/// for any other path.
 bool DevicePathIds(const std::string& devicePath, uint16_t* vendorId, uint16_t* productId);
 
 /// The USB devices of GUID_DEVINTERFACE_USB_DEVICE, one enumeration per listing.

@@ -9,8 +9,8 @@ namespace orlup {
 namespace {
 
 std::string Description(uint32_t code) {
-    char text[512] = {};
-    EXPECT_GT(SystemErrorDescription(code, DefaultLanguageId, text, 511), 0u) << code;
+    char text[511] = {};
+    EXPECT_GT(SystemErrorDescription(code, DefaultLanguageId, text, sizeof text), 0u) << code;
     return text;
 }
 
@@ -22,9 +22,6 @@ TEST(ErrorTextTest, TheSystemTextThenTheCodeInUpperCaseHex) {
     // Every argument is the message-text fuzz target's, on Linux; here the C library's
     // vsnprintf of each system, cut at the limit, and a text not to be had in this locale.
     EXPECT_EQ(FormatText("%s", std::string(9000, 'd').c_str()), std::string(FormatTextLimit, 'd'));
-    std::string target = "longer than what replaces it";
-    FormatText(target, "%d", -3);
-    EXPECT_EQ(target, "-3");
     EXPECT_EQ(FormatText("%ls", L"\u0100"), "");
 }
 
