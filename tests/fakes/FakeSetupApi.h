@@ -1,5 +1,5 @@
-// A scripted device-setup service behind the LibraryApi seam, standing in for setupapi.dll: what
-// the listing test lays out, or whatever a fuzz input makes of it.
+// A scripted device-setup service behind the LibraryApi seam, standing in for setupapi.dll:
+// whatever a fuzz input makes of it.
 #pragma once
 
 #include <cstddef>

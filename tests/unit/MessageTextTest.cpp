@@ -19,8 +19,8 @@ TEST(ErrorTextTest, TheSystemTextThenTheCodeInUpperCaseHex) {
     EXPECT_EQ(ErrorText(ErrorCode::DeviceNotConnected), Description(1167) + " (0x48F)");
     EXPECT_EQ(ErrorText(0xDEADBEEF), "Unknown error (0xDEADBEEF)");
     EXPECT_EQ(ErrorText(0x7FFF0001, 0x0400), "Unknown error (0x7FFF0001)");
-    // Every argument is the message-text fuzz target's, on Linux; here the C library's
-    // vsnprintf of each system, cut at the limit, and a text not to be had in this locale.
+    // The C library's vsnprintf of each system: output cut at the limit, and a text not to be
+    // had in this locale.
     EXPECT_EQ(FormatText("%s", std::string(9000, 'd').c_str()), std::string(FormatTextLimit, 'd'));
     EXPECT_EQ(FormatText("%ls", L"\u0100"), "");
 }
