@@ -47,11 +47,11 @@ PrinterPort* PrinterPortList::Claim(int position) {
 }
 
 void PrinterPortList::Release(PrinterPort* port) {
-    const auto at = std::find_if(ports_.begin(), ports_.end(),
-                                 [port](const PrinterPort& listed) { return &listed == port; });
-    if (at == ports_.end()) return;
-    at->Close();
-    claimed_[static_cast<std::size_t>(at - ports_.begin())] = 0;
+    for (PrinterPort& listed : ports_) {
+        if (&listed != port) continue;
+        listed.Close();
+        claimed_[static_cast<std::size_t>(&listed - ports_.data())] = 0;
+    }
 }
 
 }  // namespace orlup
