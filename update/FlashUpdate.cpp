@@ -140,7 +140,7 @@ void FlashUpdate::OnTimer(uint32_t id) {
 void FlashUpdate::SendNextPiece() {
     // Never more than the size announced, even if the file has grown since.
     const uint32_t due = std::min(PieceSize, imageSize_ - bytesSent_);
-    uint32_t count = 0;
+    uint32_t count;  // set whenever the read succeeds
     if (!system_.images.Read(imageFile_, piece_.data(), due, &count)) {
         const uint32_t error = system_.images.LastError();
         FailTransfer(JoinText(FlashTexts::ReadFailed, ErrorText(error)), error);

@@ -102,6 +102,7 @@ TEST_F(PortListTest, APortOpensOnceClosesOnceAndKeepsItsLastFailure) {
     EXPECT_EQ(Device("a").closes, 2);
     EXPECT_EQ(port.isOpen(), 0);
     EXPECT_EQ(port.errorText(), ErrorText(ErrorCode::Busy));
+    EXPECT_EQ(port.lastError(), ErrorCode::Busy);
     EXPECT_EQ(port.Write("x", 1), 0);
     EXPECT_EQ(port.lastError(), ErrorCode::InvalidHandle);
 }
