@@ -162,10 +162,9 @@ void UpdaterDialog::EnableButtons(bool enable) {
 
 void UpdaterDialog::OnUpdateFlash() {
     const std::string path = ToNarrow(pathEdit_->text());
-    prepared_ = {};
-    preparedPath_ = path;
     // A path the flash update refuses by its name alone has nothing to read.
     if (seams_.preparer == nullptr || ModelForPath(path) == nullptr) return StartAttempt();
+    preparedPath_ = path;
     EnableButtons(false);
     cancelPreparing_ = false;
     preparing_ = std::thread([this, path] {
@@ -207,9 +206,9 @@ void UpdaterDialog::Record(const AttemptOutcome& outcome) {
         record.busPort = outcome.printer->busPort;
     }
     record.image = flash_.imagePath();
-    // Unless the path box was changed while the image was read.
+    // Unless the image was not read, or the path box was changed while it was.
     const bool prepared = preparedPath_ == flash_.imagePath();
-    record.size = prepared && prepared_.size != 0 ? prepared_.size : outcome.imageSize;
+    record.size = prepared ? prepared_.size : outcome.imageSize;
     record.sha256 = prepared ? prepared_.sha256 : "";
     record.bytesSent = outcome.bytesSent;
     record.done = outcome.completed;
