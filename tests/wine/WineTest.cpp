@@ -124,11 +124,30 @@ TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("C:", FolderOf("C:\\Orlup.exe"));
 }
 
+constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
+
 // The image chosen in the file-open request (a cancelled one keeps it) goes out, read from the
 // disk. The About item ends the window menu and answers every command of 0x10 to 0x1F; the
-// transfer goes on under its box, and the completion box is owned like any other. Closing stops
-// the next transfer at once. The image is shared for reading; a printer opens for one user.
-TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) {
+// transfer goes on under its box, and the completion box is owned like any other. E&xit ends the
+// next transfer at once and takes the path box's text. The image is shared for reading; a printer
+// opens for one user. F1 in either dialog opens the help file named after the program with the
+// dialog's context when it has one and it opens; else the help page beside the program; else a box.
+TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnce) {
+    BOOL fileOpens = TRUE;
+    INT_PTR pageResult = 33;  // above 32 when it opens
+    std::string launches;
+    auto named = [&](const char* path) { return std::string(path).substr(folder.size()); };
+    app.SetHelpLaunchers(
+        {[&](HWND, const char* path, UINT command, ULONG_PTR context) {
+             launches += named(path) + FormatText(" %u %u, ", command, UINT(context - 0x20000));
+             return fileOpens;
+         },
+         [&](HWND, const char* verb, const char* path, const char*, const char*, INT show) {
+             launches += verb + named(path) + " " + std::to_string(show) + ", ";
+             return reinterpret_cast<HINSTANCE>(pageResult);
+         }});
+    const std::string helpFile = folder + "\\Orlup.HLP";
+    std::ofstream(helpFile) << "help";
     std::vector<uint8_t> image(300 * 1024);
     std::iota(image.begin(), image.end(), uint8_t{7});
     const std::string chosen = folder + "\\0493v2.hex";
@@ -166,9 +185,11 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
         EXPECT_TRUE(!IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDOK)) &&
                     IsWindowEnabled(Item(IDC_IMAGE_PATH)));
+        PostMessageA(mainWindow, WM_KEYF1, 0, 0);
         PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
         HWND about = WaitForDialog(pid, "About Orlup");
         EXPECT_EQ(mainWindow, GetWindow(about, GW_OWNER));
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYF1, 0, 0);
         const LRESULT before = progress();
         EXPECT_TRUE(Eventually([&] { return progress() > before; }));
         PostClick(about, IDOK);
@@ -191,10 +212,11 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
             const LRESULT at = progress();
             return at > 0 && at < 100;
         }));
-        PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+        SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
+        PostClick(mainWindow, IDOK);
     };
     const INT_PTR result = RunDialog(user, FlashSystem{files, files, images});
-    EXPECT_TRUE(result == IDCANCEL && asked == 2);
+    EXPECT_TRUE(result == IDOK && asked == 2 && dialog->imagePath() == "typed by hand");
     const UpdateCommand command = BuildUpdateCommand(300 * 1024);
     image.insert(image.begin(), command.begin(), command.end());  // all the printer may get
     const std::vector<uint8_t>& got = printer.received;  // that image, then a part of it again
@@ -213,47 +235,14 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
     EXPECT_TRUE(images.OpenDevice(device) == InvalidFileHandle && images.Close(port));
     EXPECT_EQ(images.LastError(), ErrorCode::SharingViolation);
     EXPECT_TRUE(DeleteFileA(chosen.c_str()));  // the image let go
-}
-
-constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
-
-// F1 in the main dialog and in the About box: the help file named after the program, with the
-// context of each, when it has one and it opens; else the help page beside the program; else a box.
-TEST_F(WineTest, HelpOpensTheFileOrElseThePageAndSaysSoWhenNeitherOpens) {
-    BOOL fileOpens = TRUE;
-    INT_PTR pageResult = 33;  // above 32 when it opens
-    std::string launches;
-    auto named = [&](const char* path) { return std::string(path).substr(folder.size()); };
-    app.SetHelpLaunchers(
-        {[&](HWND, const char* path, UINT command, ULONG_PTR context) {
-             launches += named(path) + FormatText(" %u %u, ", command, UINT(context - 0x20000));
-             return fileOpens;
-         },
-         [&](HWND, const char* verb, const char* path, const char*, const char*, INT show) {
-             launches += verb + named(path) + " " + std::to_string(show) + ", ";
-             return reinterpret_cast<HINSTANCE>(pageResult);
-         }});
-    const std::string file = folder + "\\Orlup.HLP";
-    std::ofstream(file) << "help";
-    const INT_PTR result = RunDialog([&] {
-        PostMessageA(mainWindow, WM_KEYF1, 0, 0);
-        PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT, 0);
-        HWND about = WaitForDialog(pid, "About Orlup");
-        PostMessageA(GetDlgItem(about, IDOK), WM_KEYF1, 0, 0);
-        PostClick(about, IDOK);
-        EXPECT_EQ(nullptr, WaitForDialog(pid, "Orlup", 200));  // no box
-        SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
-        PostClick(mainWindow, IDOK);  // E&xit, which takes the path box's text
-    });
-    EXPECT_TRUE(result == IDOK && dialog->imagePath() == "typed by hand");
     fileOpens = FALSE;
     app.OnHelp(IDD_UPDATER);
-    DeleteFileA(file.c_str());
+    DeleteFileA(helpFile.c_str());
     pageResult = SE_ERR_FNF;
     std::string said;
-    std::thread user([&] { said = Dismiss(WaitForDialog(pid, "Orlup")); });
+    std::thread dismissing([&] { said = Dismiss(WaitForDialog(pid, "Orlup")); });
     app.OnHelp(IDD_UPDATER);
-    user.join();
+    dismissing.join();
     EXPECT_EQ("Failed to launch help.", said);
     EXPECT_EQ(
         "\\Orlup.HLP 1 102, \\Orlup.HLP 1 100, \\Orlup.HLP 1 102, open\\orlup-help.html 1, "
