@@ -161,31 +161,24 @@ TEST(OrlupCliExeTest, FlashesAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData
 
     const std::string digest = "d8e82711038d0a16eca81944c4f3f3ec4de99d1c58498c5cbd223cac0aef865a";
     const std::wstring sha256 = L" --sha256 " + WideFromUtf8(digest);
-    const struct {
-        std::wstring arguments;
-        int status;
-        std::vector<std::string> said;  // each somewhere in the output
-    } runs[] = {
-        {L"--simulate flash --json" + sha256 + quoted,
-         0,
-         {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""}},
-        {L"--simulate flash" + quoted, 4, {"Unable to open flash file - ", ". (0x20)\r\n"}},
-        // The console's text mode ends lines in CR LF.
-        {L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest}},
-    };
-    for (const auto& run : runs) {
-        // The run refused with 4 finds the image open for writing by another program.
-        const UniqueHandle writer(run.status != 4
-                                      ? INVALID_HANDLE_VALUE
-                                      : CreateFileW(image.c_str(), GENERIC_WRITE,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                    OPEN_EXISTING, 0, nullptr));
-        const auto [status, output] = RunOrlupCli(run.arguments);
-        EXPECT_EQ(status, run.status) << output;
-        for (const std::string& part : run.said) {
+    // Each part of said somewhere in the output.
+    auto expect = [](const std::wstring& arguments, int status, std::vector<std::string> said) {
+        const auto [got, output] = RunOrlupCli(arguments);
+        EXPECT_EQ(got, status) << output;
+        for (const std::string& part : said) {
             EXPECT_NE(output.find(part), std::string::npos) << part << " not in " << output;
         }
+    };
+    expect(L"--simulate flash --json" + sha256 + quoted, 0,
+           {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""});
+    {
+        const UniqueHandle writer(CreateFileW(image.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+        expect(L"--simulate flash" + quoted, 4, {"Unable to open flash file - ", ". (0x20)\r\n"});
     }
+    // The console's text mode ends lines in CR LF.
+    expect(L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest});
 }
 
 // Not a test: it measures orlup-cli.exe's pace over 1 MiB at the real 10 ms period against the
