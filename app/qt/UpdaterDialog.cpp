@@ -136,7 +136,7 @@ uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
     }
     timer->start(static_cast<int>(periodMs));
     // A timer Qt refused still counts as active, with the id 0.
-    return timer->timerId() > 0 ? id : 0;
+    return timer->timerId() != 0 ? id : 0;
 }
 
 void UpdaterDialog::PostTick(uint32_t id) {
