@@ -72,9 +72,11 @@ void DescribeControls(QWidget& dialog) {
     }
 }
 
-void AnnounceProgress(QProgressBar& progress) {
-    QAccessibleValueChangeEvent event(&progress, progress.value());
-    QAccessible::updateAccessibility(&event);
+void AnnounceValueChanges(QProgressBar& progress) {
+    QObject::connect(&progress, &QProgressBar::valueChanged, &progress, [&progress](int value) {
+        QAccessibleValueChangeEvent event(&progress, value);
+        QAccessible::updateAccessibility(&event);
+    });
 }
 
 }  // namespace orlup

@@ -13,7 +13,7 @@ void UsePercentProgress();
 /// Names and describes the buttons, the path box and the progress bar.
 void DescribeControls(QWidget& dialog);
 
-/// Tells assistive technology that the bar moved.
-void AnnounceProgress(QProgressBar& progress);
+/// Tells assistive technology each time the bar moves, and only then.
+void AnnounceValueChanges(QProgressBar& progress);
 
 }  // namespace orlup

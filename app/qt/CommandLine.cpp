@@ -56,7 +56,9 @@ bool HasDisplay(const QStringList& arguments, const QProcessEnvironment& env) {
 
 QStringList ToList(int argc, char** argv) {
     QStringList list;
-    for (int i = 0; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+    for (char** argument = argv; argument != argv + argc; ++argument) {
+        list << QString::fromLocal8Bit(*argument);
+    }
     return list;
 }
 

@@ -32,20 +32,17 @@ uint32_t Kind(const ControlTemplate& control) { return control.style & Style::Ki
 QWidget* MakeButton(const ControlTemplate& control, QWidget* parent) {
     if (Kind(control) == Style::GroupBox) return new QGroupBox(control.text, parent);
     auto* button = new QPushButton(control.text, parent);
-    // Like the dialog manager: a focused push button takes Enter, otherwise the default does.
-    button->setAutoDefault(true);
+    // Like the dialog manager: a focused push button takes Enter, otherwise the default does
+    // (Qt makes a dialog's push buttons auto-default).
     button->setDefault(Kind(control) == Style::DefPushButton);
     return button;
 }
 
 QWidget* MakeStatic(const ControlTemplate& control, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    if (Kind(control) == Style::StaticIcon) {
-        label->setPixmap(AppIcon().pixmap(IconSize, IconSize));
-        return label;
-    }
-    label->setText(control.text);
+    auto* label = new QLabel(control.text, parent);
     label->setWordWrap(true);
+    // The picture takes the place of the text.
+    if (Kind(control) == Style::StaticIcon) label->setPixmap(AppIcon().pixmap(IconSize, IconSize));
     return label;
 }
 

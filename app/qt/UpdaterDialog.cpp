@@ -48,6 +48,7 @@ UpdaterDialog::UpdaterDialog(const DialogSeams& seams, QWidget* parent)
     pathEdit_ = Control<QLineEdit>(*this, IDC_IMAGE_PATH);
     selectButton_ = Control<QPushButton>(*this, IDC_SELECT_FILE);
     progress_ = Control<QProgressBar>(*this, IDC_PROGRESS);
+    AnnounceValueChanges(*progress_);
     ConnectControls();
     InstallMenuKey();
     InstallHelpKey(*this, seams_.help);  // "E&xit" takes the focus first, being made first
@@ -77,10 +78,10 @@ void UpdaterDialog::contextMenuEvent(QContextMenuEvent* event) {
 void UpdaterDialog::ShowWindowMenu(const QPoint& globalPos) {
     QMenu menu(this);
     QAction* about = menu.addAction(layout::AboutItemText);
-    if (menu.exec(globalPos) == about) OnSysCommand(IDM_ABOUT, 0);
+    if (menu.exec(globalPos) == about) OnSysCommand(IDM_ABOUT);
 }
 
-void UpdaterDialog::OnSysCommand(uint32_t id, int32_t /*param*/) {
+void UpdaterDialog::OnSysCommand(uint32_t id) {
     if ((id & 0xFFF0) == IDM_ABOUT) {
         AboutDialog about(seams_.help, this);
         about.exec();
@@ -120,10 +121,7 @@ void UpdaterDialog::ShowMessage(const std::string& text) { ShowAppMessage(this, 
 void UpdaterDialog::SetProgress(uint32_t position) {
     // QProgressBar ignores a value beyond its range; the Windows control shows it full.
     const auto maximum = static_cast<uint32_t>(progress_->maximum());
-    const int value = static_cast<int>(std::min(position, maximum));
-    if (value == progress_->value()) return;
-    progress_->setValue(value);
-    AnnounceProgress(*progress_);
+    progress_->setValue(static_cast<int>(std::min(position, maximum)));
 }
 
 // Qt never fires a timer again while its own handler runs, so a message box shown from a tick
@@ -137,7 +135,8 @@ uint32_t UpdaterDialog::SetTimer(uint32_t id, uint32_t periodMs) {
         connect(timer, &QTimer::timeout, this, [this, id] { PostTick(id); });
     }
     timer->start(static_cast<int>(periodMs));
-    return timer->isActive() ? id : 0;
+    // A timer Qt refused still counts as active, with the id 0.
+    return timer->timerId() != 0 ? id : 0;
 }
 
 void UpdaterDialog::PostTick(uint32_t id) {
@@ -163,10 +162,9 @@ void UpdaterDialog::EnableButtons(bool enable) {
 
 void UpdaterDialog::OnUpdateFlash() {
     const std::string path = ToNarrow(pathEdit_->text());
-    prepared_ = {};
-    preparedPath_ = path;
     // A path the flash update refuses by its name alone has nothing to read.
     if (seams_.preparer == nullptr || ModelForPath(path) == nullptr) return StartAttempt();
+    preparedPath_ = path;
     EnableButtons(false);
     cancelPreparing_ = false;
     preparing_ = std::thread([this, path] {
@@ -208,9 +206,9 @@ void UpdaterDialog::Record(const AttemptOutcome& outcome) {
         record.busPort = outcome.printer->busPort;
     }
     record.image = flash_.imagePath();
-    // Unless the path box was changed while the image was read.
+    // Unless the image was not read, or the path box was changed while it was.
     const bool prepared = preparedPath_ == flash_.imagePath();
-    record.size = prepared && prepared_.size != 0 ? prepared_.size : outcome.imageSize;
+    record.size = prepared ? prepared_.size : outcome.imageSize;
     record.sha256 = prepared ? prepared_.sha256 : "";
     record.bytesSent = outcome.bytesSent;
     record.done = outcome.completed;

@@ -29,7 +29,7 @@ public:
 
     /// The window-menu command: ids 0x0010 to 0x001F open the About box, SC_CLOSE closes the
     /// dialog like its close box, anything else does nothing.
-    void OnSysCommand(uint32_t id, int32_t param);
+    void OnSysCommand(uint32_t id);
     /// "Select File": the file-open dialog, starting in the executable's folder every time.
     void OnSelectFile();
     /// A chosen image: the image path and the edit box's text.

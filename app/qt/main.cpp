@@ -58,14 +58,13 @@ int main(int argc, char** argv) {
                                           : orlup::FlashSystem{devices, ports, images};
     orlup::QtFileChooser fileChooser;
     orlup::HelpWindow help(QCoreApplication::applicationDirPath());
-    orlup::HistoryFile history(orlup::HistoryPath(std::getenv("XDG_STATE_HOME"),
-                                                  std::getenv("STATE_DIRECTORY"),
-                                                  std::getenv("HOME")),
-                               orlup::AppendRecordLine, "orlup", std::cerr);
+    orlup::HistoryFile history(
+        orlup::HistoryPath(std::getenv("XDG_STATE_HOME"), std::getenv("STATE_DIRECTORY"),
+                           std::getenv("HOME")),
+        orlup::AppendRecordLine, "orlup", std::cerr);
     orlup::JournalRecorder journal;
     SnapshotPreparer preparer(images);
     orlup::UpdaterApp::InitInstance(
         {system, fileChooser, help, options->simulate, {&history, &journal}, &preparer},
         options->imagePath);
-    return 0;
 }

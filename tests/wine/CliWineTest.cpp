@@ -1,6 +1,7 @@
-// What orlup-cli.exe has of its own under Wine: the console handler ending a blocked printer write
-// and every wait, the held image, and orlup-cli.exe itself: every command, a UTF-16 path, an image
-// another program may write, its history under %LOCALAPPDATA%, and, when asked, its pace.
+// What orlup-cli.exe has of its own under Wine: the write time limit and the console handler
+// ending a blocked printer write and every wait, the held image, and orlup-cli.exe itself: a UTF-16
+// path, an image another program may write, its history under %LOCALAPPDATA%, and, when asked, its
+// pace.
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
@@ -44,10 +45,11 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
 }
 
-// What Wine can raise: Wake, a device message to the watch's window, the timeout, and the
-// console handler called as the system calls it, on a thread of its own, while a printer that
-// takes nothing (a pipe never read) blocks a write that the 10 s limit would end much later.
-TEST(CliWineTest, ConsoleBreakEndsABlockedWriteAtOnceAndEveryWriteAfterIt) {
+// What Wine can raise: Wake, a device message to the watch's window, the timeout, and, for a
+// printer that takes nothing (a pipe never read, which is no image either), the write time limit
+// and the console handler called as the system calls it, on a thread of its own, which ends a
+// blocked write at once.
+TEST(CliWineTest, ABlockedWriteEndsAtItsLimitOrAtOnceAtConsoleBreakAndSoDoesEveryWriteAfterIt) {
     WindowsDeviceWatch watch(true, InterruptionEvent());
     ASSERT_TRUE(watch.hotplugWorks());
     watch.Wake();
@@ -59,18 +61,31 @@ TEST(CliWineTest, ConsoleBreakEndsABlockedWriteAtOnceAndEveryWriteAfterIt) {
     ASSERT_TRUE(InstallInterruptionHandler());
     UsbDeviceRecord printer;
     printer.devicePath = "\\\\.\\pipe\\orlup-never-read-" + std::to_string(GetCurrentProcessId());
-    const UniqueHandle pipe(CreateNamedPipeA(printer.devicePath.c_str(), PIPE_ACCESS_DUPLEX,
-                                             PIPE_TYPE_BYTE, 1, 64, 64, 0, nullptr));
-    WindowsFileApi ports;
-    const FileHandle port = ports.OpenDevice(printer);
+    UniqueHandle pipes[3];  // one for each open below
+    for (UniqueHandle& pipe : pipes) {
+        pipe.Reset(CreateNamedPipeA(printer.devicePath.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE,
+                                    3, 64, 64, 0, nullptr));
+    }
     const std::string piece(4096, 'x');
     uint32_t written = 0, error = 0;
+    WindowsFileApi limited(300ms);
+    EXPECT_EQ(limited.OpenImage(printer.devicePath), InvalidFileHandle);  // the dialog's images
+    EXPECT_EQ(limited.LastError(), ErrorCode::AccessDenied);              // are files on a disk
+    const FileHandle stalled = limited.OpenDevice(printer);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(limited.Write(stalled, piece.data(), uint32_t(piece.size()), &written));
+    EXPECT_TRUE(std::chrono::steady_clock::now() - start >= 280ms &&
+                limited.LastError() == ErrorCode::Timeout);
+    limited.Close(stalled);
+
+    WindowsFileApi ports;  // 10 s
+    const FileHandle port = ports.OpenDevice(printer);
     std::thread writer([&] {
         if (!ports.Write(port, piece.data(), uint32_t(piece.size()), &written))
             error = ports.LastError();
     });
     Sleep(300);  // blocked by now
-    const auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
     std::thread([] { OnConsoleEvent(CTRL_BREAK_EVENT); }).join();
     writer.join();
     EXPECT_TRUE(std::chrono::steady_clock::now() - start < 2s &&
@@ -130,11 +145,11 @@ std::pair<int, std::string> RunOrlupCli(const std::wstring& arguments) {
     return {_pclose(pipe), output};
 }
 
-// Every command as a technician types it, in turn. The image's name and %LOCALAPPDATA% hold
+// Flash and history as a technician types them, in turn. The image's name and %LOCALAPPDATA% hold
 // characters of no ANSI code page; the history has a record that a program left without its
 // newline. An image that another program may write is refused, with the system's text and its
 // code on the one line of the message, as on Linux.
-TEST(OrlupCliExeTest, EveryCommandRunsWithAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
+TEST(OrlupCliExeTest, FlashesAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
     const TempFolder folder;
     const std::wstring image = folder.path + L"\\0493 \u00e9\u4e2d.hex";
     const std::wstring quoted = L" \"" + image + L"\"";
@@ -146,38 +161,24 @@ TEST(OrlupCliExeTest, EveryCommandRunsWithAnImageOfAnyNameAndKeepsItsHistoryUnde
 
     const std::string digest = "d8e82711038d0a16eca81944c4f3f3ec4de99d1c58498c5cbd223cac0aef865a";
     const std::wstring sha256 = L" --sha256 " + WideFromUtf8(digest);
-    const struct {
-        std::wstring arguments;
-        int status;
-        std::vector<std::string> said;  // each somewhere in the output
-    } runs[] = {
-        {L"--help", 0, {"usage: orlup-cli [--simulate"}},
-        {L"--simulate list",
-         0,
-         {"\r\nIlvaran-II  SIM-0498            sim-2     sim-lp2         ready\r\n"}},
-        {L"--simulate flash --json" + sha256 + quoted,
-         0,
-         {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""}},
-        {L"--simulate flash --all" + sha256 + quoted,
-         0,
-         {"SIM-0493/sim-1: done, 3000 bytes, sha256 " + digest + "\r\n"}},
-        {L"--simulate flash" + quoted, 4, {"Unable to open flash file - ", ". (0x20)\r\n"}},
-        // The console's text mode ends lines in CR LF.
-        {L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest}},
-    };
-    for (const auto& run : runs) {
-        // The run refused with 4 finds the image open for writing by another program.
-        const UniqueHandle writer(run.status != 4
-                                      ? INVALID_HANDLE_VALUE
-                                      : CreateFileW(image.c_str(), GENERIC_WRITE,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                    OPEN_EXISTING, 0, nullptr));
-        const auto [status, output] = RunOrlupCli(run.arguments);
-        EXPECT_EQ(status, run.status) << output;
-        for (const std::string& part : run.said) {
+    // Each part of said somewhere in the output.
+    auto expect = [](const std::wstring& arguments, int status, std::vector<std::string> said) {
+        const auto [got, output] = RunOrlupCli(arguments);
+        EXPECT_EQ(got, status) << output;
+        for (const std::string& part : said) {
             EXPECT_NE(output.find(part), std::string::npos) << part << " not in " << output;
         }
+    };
+    expect(L"--simulate flash --json" + sha256 + quoted, 0,
+           {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""});
+    {
+        const UniqueHandle writer(CreateFileW(image.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+        expect(L"--simulate flash" + quoted, 4, {"Unable to open flash file - ", ". (0x20)\r\n"});
     }
+    // The console's text mode ends lines in CR LF.
+    expect(L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest});
 }
 
 // Not a test: it measures orlup-cli.exe's pace over 1 MiB at the real 10 ms period against the

@@ -1,7 +1,6 @@
-// Windows-only code under Wine: the platform layer against Wine's own kernel32 (files, pipes,
-// paths), the real dialogs driven as a user would from a thread of their own (message boxes, the
-// About item, transfers on the window timer, the file-open request, help, the write time limit),
-// and Orlup.exe itself from another process.
+// Windows-only code under Wine: the path rules against Wine's own kernel32, the real dialogs
+// driven as a user would from a thread of their own (message boxes, the About item, transfers on
+// the window timer, the file-open request, help), and Orlup.exe itself from another process.
 
 // The common controls header builds on windows.h.
 // clang-format off
@@ -13,8 +12,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <numeric>
@@ -27,7 +26,6 @@
 #include "platform/windows/WindowsFileApi.h"
 #include "res/resource.h"
 #include "text/ErrorCodes.h"
-#include "text/ErrorText.h"
 #include "text/MessageText.h"
 #include "update/FileNameRule.h"
 #include "update/FirmwareModel.h"
@@ -107,50 +105,17 @@ protected:
     }
 
     HWND Item(int id) const { return GetDlgItem(mainWindow, id); }
-    HWND Box() const { return WaitForDialog(pid, app.appName().c_str()); }
-    bool ButtonsEnabled() const {
-        return IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDC_UPDATE_FLASH));
-    }
 
     const DWORD pid = GetCurrentProcessId();
     // The program seems to run from here, so that a test decides which help files it has.
-    const std::string folder = [] {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        return std::string(temp) + "orlup-" + std::to_string(GetCurrentProcessId());
-    }();
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("orlup-" + std::to_string(pid))).string();
     WinApp app{folder + "\\Orlup.exe"};
     FakePlatform files;
     std::function<BOOL(OPENFILENAMEA*)> openFile = [](OPENFILENAMEA*) { return FALSE; };
     std::unique_ptr<UpdaterDialog> dialog;
     HWND mainWindow = nullptr;
 };
-
-// An image is shared for reading, and read by the transfer below; a pipe or a device would feed
-// the printer whatever it produces.
-TEST_F(WineTest, PrintersOpenExclusivelyAndImagesAreFilesOnADisk) {
-    const std::string path = folder + "\\image";
-    const std::string pipeName = "\\\\.\\pipe\\orlup-image-" + std::to_string(pid);
-    std::ofstream(path) << "0123456789";
-    const UniqueHandle pipe(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE,
-                                             1, 64, 64, 0, nullptr));
-    WindowsFileApi api;
-    UsbDeviceRecord printer;
-    printer.devicePath = path;
-    const FileHandle device = api.OpenDevice(printer);
-    EXPECT_TRUE(device != InvalidFileHandle && api.OpenDevice(printer) == InvalidFileHandle);
-    EXPECT_EQ(ErrorCode::SharingViolation, api.LastError());
-    EXPECT_TRUE(api.Close(device));
-    // Closing the invalid handle would succeed too: it stands for the process.
-    const FileHandle image = api.OpenImage(path), again = api.OpenImage(path);
-    EXPECT_TRUE(image != InvalidFileHandle && again != InvalidFileHandle);
-    EXPECT_TRUE(api.Close(image) && api.Close(again));
-    for (const auto& [refused, error] : {std::pair(pipeName, ErrorCode::AccessDenied),
-                                         std::pair(path + ".absent", ErrorCode::FileNotFound)}) {
-        EXPECT_TRUE(api.OpenImage(refused) == InvalidFileHandle && api.LastError() == error);
-    }
-    EXPECT_TRUE(DeleteFileA(path.c_str()));
-}
 
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("0498rev3.hex", FileNameOf("\\\\server\\share\\0498rev3.hex"));
@@ -159,13 +124,30 @@ TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("C:", FolderOf("C:\\Orlup.exe"));
 }
 
-constexpr const char* ImagePath = "C:\\flash\\0493v2.hex";
+constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
 
 // The image chosen in the file-open request (a cancelled one keeps it) goes out, read from the
 // disk. The About item ends the window menu and answers every command of 0x10 to 0x1F; the
-// transfer goes on under its box, and the completion box is owned like any other. Closing stops
-// the next transfer at once.
-TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) {
+// transfer goes on under its box, and the completion box is owned like any other. E&xit ends the
+// next transfer at once and takes the path box's text. The image is shared for reading; a printer
+// opens for one user. F1 in either dialog opens the help file named after the program with the
+// dialog's context when it has one and it opens; else the help page beside the program; else a box.
+TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnce) {
+    BOOL fileOpens = TRUE;
+    INT_PTR pageResult = 33;  // above 32 when it opens
+    std::string launches;
+    auto named = [&](const char* path) { return std::string(path).substr(folder.size()); };
+    app.SetHelpLaunchers(
+        {[&](HWND, const char* path, UINT command, ULONG_PTR context) {
+             launches += named(path) + FormatText(" %u %u, ", command, UINT(context - 0x20000));
+             return fileOpens;
+         },
+         [&](HWND, const char* verb, const char* path, const char*, const char*, INT show) {
+             launches += verb + named(path) + " " + std::to_string(show) + ", ";
+             return reinterpret_cast<HINSTANCE>(pageResult);
+         }});
+    const std::string helpFile = folder + "\\Orlup.HLP";
+    std::ofstream(helpFile) << "help";
     std::vector<uint8_t> image(300 * 1024);
     std::iota(image.begin(), image.end(), uint8_t{7});
     const std::string chosen = folder + "\\0493v2.hex";
@@ -203,13 +185,16 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
         EXPECT_TRUE(!IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDOK)) &&
                     IsWindowEnabled(Item(IDC_IMAGE_PATH)));
+        PostMessageA(mainWindow, WM_KEYF1, 0, 0);
         PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
         HWND about = WaitForDialog(pid, "About Orlup");
         EXPECT_EQ(mainWindow, GetWindow(about, GW_OWNER));
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYF1, 0, 0);
         const LRESULT before = progress();
         EXPECT_TRUE(Eventually([&] { return progress() > before; }));
         PostClick(about, IDOK);
-        const HWND box = Box();  // as every box: the program's name as caption, the exclamation
+        // As every box: the program's name as caption, the exclamation icon.
+        const HWND box = WaitForDialog(pid, "Orlup");
         EXPECT_EQ(reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_EXCLAMATION)),
                   SendDlgItemMessageA(box, MessageBoxIconId, STM_GETICON, 0, 0));
         int buttons = 0;  // one OK button, modal
@@ -217,7 +202,8 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
         EXPECT_TRUE(buttons == 1 && IsWindowVisible(GetDlgItem(box, IDOK)));
         EXPECT_TRUE(GetWindow(box, GW_OWNER) == mainWindow && !IsWindowEnabled(mainWindow));
         // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
-        EXPECT_TRUE(Eventually([&] { return ButtonsEnabled(); }) && progress() == 100);
+        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(Item(IDC_SELECT_FILE)); }) &&
+                    IsWindowEnabled(Item(IDC_UPDATE_FLASH)) && progress() == 100);
         EXPECT_EQ(FlashTexts::Completion, Dismiss(box));
         EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
         PostClick(mainWindow, IDC_UPDATE_FLASH);
@@ -226,97 +212,42 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxAndClosingEndsTheNextAtOnce) 
             const LRESULT at = progress();
             return at > 0 && at < 100;
         }));
-        PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+        SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
+        PostClick(mainWindow, IDOK);
     };
     const INT_PTR result = RunDialog(user, FlashSystem{files, files, images});
-    EXPECT_TRUE(result == IDCANCEL && asked == 2);
+    EXPECT_TRUE(result == IDOK && asked == 2 && dialog->imagePath() == "typed by hand");
     const UpdateCommand command = BuildUpdateCommand(300 * 1024);
     image.insert(image.begin(), command.begin(), command.end());  // all the printer may get
     const std::vector<uint8_t>& got = printer.received;  // that image, then a part of it again
     ASSERT_TRUE(got.size() > image.size() + command.size() && got.size() < 2 * image.size());
     EXPECT_TRUE(std::equal(image.begin(), image.end(), got.begin()));
     EXPECT_TRUE(std::equal(got.begin() + image.size(), got.end(), image.begin()));
-    EXPECT_TRUE(dialog->HasFineTimer());  // given back with the dialog
     dialog.reset();
     EXPECT_EQ(0, files.OpenHandles());
+    const FileHandle one = images.OpenImage(chosen), two = images.OpenImage(chosen);
+    EXPECT_TRUE(one != InvalidFileHandle && images.Close(one) && images.Close(two));
+    EXPECT_EQ(images.OpenImage(chosen + "x"), InvalidFileHandle);
+    EXPECT_EQ(images.LastError(), ErrorCode::FileNotFound);
+    UsbDeviceRecord device;
+    device.devicePath = chosen;
+    const FileHandle port = images.OpenDevice(device);
+    EXPECT_TRUE(images.OpenDevice(device) == InvalidFileHandle && images.Close(port));
+    EXPECT_EQ(images.LastError(), ErrorCode::SharingViolation);
     EXPECT_TRUE(DeleteFileA(chosen.c_str()));  // the image let go
-}
-
-// A printer that takes the update command, then nothing more.
-TEST_F(WineTest, PrinterThatStopsTakingDataFailsAfterTheLimitAndTheDialogGoesOn) {
-    const std::string pipeName = "\\\\.\\pipe\\orlup-stalled-" + std::to_string(pid);
-    UniqueHandle instances[2];  // the search opens the printer once, the transfer again
-    for (UniqueHandle& instance : instances) {
-        instance.Reset(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 2, 64,
-                                        64, 0, nullptr));
-    }
-    files.AddDevice(pipeName);
-    files.AddImage(ImagePath).bytes.resize(8192);
-    WindowsFileApi ports(std::chrono::milliseconds(300));
-    auto user = [&] {
-        const DWORD start = GetTickCount();
-        SetWindowTextA(Item(IDC_IMAGE_PATH), ImagePath);
-        PostClick(mainWindow, IDC_UPDATE_FLASH);
-        EXPECT_EQ(JoinText(FlashTexts::WriteFailed, ErrorText(ErrorCode::Timeout)), Dismiss(Box()));
-        EXPECT_TRUE(GetTickCount() - start >= 280 && Eventually([&] { return ButtonsEnabled(); }));
-        SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
-        PostClick(mainWindow, IDOK);  // E&xit
-    };
-    EXPECT_EQ(IDOK, RunDialog(user, FlashSystem{files, ports, files}));
-    EXPECT_EQ("typed by hand", dialog->imagePath());
-    // The printer got the command, nothing of the cancelled piece, and its port is closed.
-    char received[64] = {};
-    DWORD count = 0;
-    EXPECT_TRUE(ReadFile(instances[1].Get(), received, sizeof(received), &count, nullptr) &&
-                count == BuildUpdateCommand(8192).size());
-    EXPECT_TRUE(!PeekNamedPipe(instances[1].Get(), nullptr, 0, nullptr, nullptr, nullptr) &&
-                GetLastError() == ERROR_BROKEN_PIPE);
-}
-
-constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes WM_HELP
-
-// F1: the help file named after the program when it has one and it opens, else the help page
-// beside the program, else a box.
-TEST_F(WineTest, HelpOpensTheFileOrElseThePageAndSaysSoWhenNeitherOpens) {
-    struct Case {
-        bool fileThere;
-        BOOL fileOpens;
-        INT_PTR pageResult;  // above 32 when it opens
-        const char* launches;
-    } now{};
-    std::string launches;
-    auto named = [&](const char* path) { return std::string(path).substr(folder.size()); };
-    app.SetHelpLaunchers(
-        {[&](HWND, const char* path, UINT command, ULONG_PTR context) {
-             launches += named(path) + FormatText(" %u %u, ", command, UINT(context - 0x20000));
-             return now.fileOpens;
-         },
-         [&](HWND, const char* verb, const char* path, const char*, const char*, INT show) {
-             launches += verb + named(path) + " " + std::to_string(show) + ", ";
-             return reinterpret_cast<HINSTANCE>(now.pageResult);
-         }});
-    for (const Case& c : {Case{true, TRUE, 33, "\\Orlup.HLP 1 102, \\Orlup.HLP 1 100, "},
-                          Case{true, FALSE, 33, "\\Orlup.HLP 1 102, open\\orlup-help.html 1, "},
-                          Case{false, TRUE, SE_ERR_FNF, "open\\orlup-help.html 1, "}}) {
-        now = c;
-        launches.clear();
-        if (c.fileThere) std::ofstream(folder + "\\Orlup.HLP") << "help";
-        RunDialog([&] {
-            PostMessageA(mainWindow, WM_KEYF1, 0, 0);
-            if (c.fileThere && c.fileOpens) {  // and in the About box, with its own context
-                PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT, 0);
-                HWND about = WaitForDialog(pid, "About Orlup");
-                PostMessageA(GetDlgItem(about, IDOK), WM_KEYF1, 0, 0);
-                PostClick(about, IDOK);
-            }
-            const bool fails = c.pageResult <= 32;  // only then a box shows
-            const HWND box = WaitForDialog(pid, app.appName().c_str(), fails ? 10000 : 200);
-            EXPECT_EQ(fails ? "Failed to launch help." : "", box ? Dismiss(box) : "");
-            PostMessageA(mainWindow, WM_COMMAND, IDCANCEL, 0);
-        });
-        EXPECT_EQ(c.launches, launches);
-        DeleteFileA((folder + "\\Orlup.HLP").c_str());
-    }
+    fileOpens = FALSE;
+    app.OnHelp(IDD_UPDATER);
+    DeleteFileA(helpFile.c_str());
+    pageResult = SE_ERR_FNF;
+    std::string said;
+    std::thread dismissing([&] { said = Dismiss(WaitForDialog(pid, "Orlup")); });
+    app.OnHelp(IDD_UPDATER);
+    dismissing.join();
+    EXPECT_EQ("Failed to launch help.", said);
+    EXPECT_EQ(
+        "\\Orlup.HLP 1 102, \\Orlup.HLP 1 100, \\Orlup.HLP 1 102, open\\orlup-help.html 1, "
+        "open\\orlup-help.html 1, ",
+        launches);
 }
 
 // Orlup.exe as a technician starts it: its own name on the boxes, Wine's Setup API searched.
