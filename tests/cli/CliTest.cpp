@@ -30,6 +30,7 @@ namespace {
 using test::FakePlatform;
 using testing::HasSubstr;
 using Strings = std::vector<std::string>;
+using Sizes = std::vector<std::size_t>;
 using Json = nlohmann::json;
 
 // Absolute on either system, and as long: Windows' file-name rule takes the backslash alone.
@@ -51,8 +52,8 @@ const std::string Interrupted =
     "at position 4 and flash again.\n";
 
 /// Word of devices as a script tells it: each step runs at a wait once that many transfers
-/// have ended, holding the devices' lock as transfers may run, and the wait then says the devices
-/// changed.
+/// have ended, and the wait then says the devices changed. It waits under the devices' lock, so
+/// that a step changes them as transfers run.
 class ScriptedWatch : public UsbDeviceWatch {
 public:
     struct Step {
@@ -63,34 +64,31 @@ public:
         : script_(std::move(script)), devices_(devices) {}
 
     Event Wait(std::chrono::milliseconds) override {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(devices_);
         const auto due = [this] {
             return !script_.empty() && ended_ >= script_.front().afterEnded;
         };
         // With nothing more to come but the ends of transfers, which wake it, it times out too.
-        if (script_.empty()) wake_.wait_for(lock, std::chrono::milliseconds(10));
-        if (!script_.empty()) wake_.wait(lock, [&] { return woken_ || due(); });
+        const auto longest =
+            script_.empty() ? std::chrono::milliseconds(10) : std::chrono::hours(1);
+        wake_.wait_for(lock, longest, [&] { return woken_ || due(); });
         if (std::exchange(woken_, false)) return Event::Woken;
         if (!due()) return Event::TimedOut;
-        const std::function<void()> change = script_.front().change;
+        script_.front().change();
         script_.pop_front();
-        lock.unlock();
-        const std::lock_guard<std::mutex> hold(devices_);
-        change();
         return Event::Changed;
     }
     void Wake() override {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> lock(devices_);
         ++ended_;
         woken_ = true;
         wake_.notify_all();
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
     std::deque<Step> script_;
     std::mutex& devices_;
+    std::condition_variable wake_;
     int ended_ = 0;
     bool woken_ = false;
 };
@@ -154,6 +152,13 @@ protected:
     std::size_t Received(const std::string& name) {
         const std::lock_guard<std::mutex> hold(fake.mutex);
         return fake.Device(name).received.size();
+    }
+    /// How many bytes each of those printers took since the last look.
+    Sizes TakeReceived(const Strings& ports = {"1-1"}) {
+        Sizes sizes;
+        for (const std::string& port : ports)
+            sizes.push_back(std::exchange(fake.Device(port).received, {}).size());
+        return sizes;
     }
 
     int Run(Strings args, bool terminal = false) {
@@ -232,11 +237,10 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
         {{"flash", "--all", "--sha256", Digest, noModel}, 4, FlashTexts::BadFileName, 0, 0},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
-        fake.Device("1-1").received.clear();
         fake.Device("1-1").openError = openError;
         EXPECT_EQ(Run(args), status) << args.back();
         EXPECT_THAT(out.str() + err.str(), HasSubstr(shown)) << args.back();
-        EXPECT_EQ(fake.Device("1-1").received.size(), sent) << err.str();
+        EXPECT_EQ(TakeReceived(), Sizes{sent}) << err.str();
     }
     std::vector<Json> lines = History();
     ASSERT_EQ(lines.size(), std::size(cases));
@@ -326,6 +330,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     Printer("1-4", "SN4").openError = ErrorCode::Busy;
     Printer("1-5", "TWIN");
     Printer("1-6", "TWIN");
+    const Strings all = {"1-1", "1-2", "1-3", "1-4", "1-5", "1-6"};
     const std::tuple<std::string, int, std::string> cases[] = {
         {"SN2", 0, ""},
         {"1-2", 0, ""},
@@ -337,11 +342,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
         EXPECT_EQ(Run({"flash", "--printer", id, Image}), status) << id;
         EXPECT_THAT(err.str(), testing::StartsWith(error));
         EXPECT_EQ(err.str().find('\n'), err.str().rfind('\n'));  // one line at most
-        for (const std::string name : {"1-1", "1-2", "1-3", "1-4", "1-5", "1-6"}) {
-            const bool named = error.empty() && name == "1-2";
-            EXPECT_EQ(fake.Device(name).received.size(), named ? 2509u : 0u) << id << name;
-            fake.Device(name).received.clear();
-        }
+        EXPECT_EQ(TakeReceived(all), (error.empty() ? Sizes{0, 2509, 0, 0, 0, 0} : Sizes(6))) << id;
     }
     fake.Device("1-2").FailOpen(fake.Device("1-2").opens + 1, ErrorCode::Busy);  // after the check
     EXPECT_EQ(Run({"flash", "--printer", "SN2", Image}), 5);
@@ -360,10 +361,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_THAT(err.str(), testing::Not(HasSubstr("Transfer interrupted")));
     // Four attempts to record, one warning.
     EXPECT_EQ(err.str().find("cannot be written"), err.str().rfind("cannot be written"));
-    for (const auto& [name, sent] : std::map<std::string, std::size_t>{
-             {"1-1", 2509}, {"1-2", 1033}, {"1-3", 0}, {"1-4", 0}, {"1-5", 2509}, {"1-6", 2509}}) {
-        EXPECT_EQ(Received(name), sent) << name;
-    }
+    EXPECT_EQ(TakeReceived(all), (Sizes{2509, 1033, 0, 0, 2509, 2509}));
 }
 
 // --json: one object a line on standard output, parsed back, whatever bytes a device's strings
@@ -409,9 +407,8 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
     script = {{0, [this] { fake.Device("1-1").record.vendorId = 0x044E; }}};
     EXPECT_EQ(Run({"flash", "--wait", "--printer", "SN1", Image}), 0);
     EXPECT_EQ(hotplugs, std::vector<bool>{true});  // without --wait, none: see the --all runs
-    EXPECT_EQ(fake.Device("1-1").received.size(), 2509u);
+    EXPECT_EQ(TakeReceived(), Sizes{2509});
 
-    fake.Device("1-1").received.clear();
     fake.Device("1-1").record.vendorId = 0;
     fake.listings = 0;  // --wait=0 looks once, and waits not at all
     EXPECT_EQ(Run({"flash", "--wait=0", Image}), 3);
@@ -419,7 +416,7 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
     script = {{0, [this] { signal = SIGINT; }}};
     EXPECT_EQ(Run({"flash", "--wait=60", Image}), 130);
     EXPECT_EQ(err.str(), "orlup-cli: interrupted while waiting for a printer; nothing was sent\n");
-    EXPECT_TRUE(fake.Device("1-1").received.empty());
+    EXPECT_EQ(TakeReceived(), Sizes{0});
 }
 
 // A station run as printers come and go: the table's rows are the devices' events and what the
@@ -464,9 +461,8 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_EQ(seen, expected);
     const Json summary = Events().back();
     EXPECT_EQ(Json({summary["done"], summary["failed"], summary["skipped"]}), Json({2, 1, 4}));
-    EXPECT_EQ(Received("1-1"), 2509u);
-    EXPECT_EQ(Received("1-5"), 9 + 1024 + 2509u);
-    for (const std::string name : {"1-2", "1-3", "1-4"}) EXPECT_EQ(Received(name), 0u);
+    EXPECT_EQ(TakeReceived({"1-1", "1-2", "1-3", "1-4", "1-5"}),
+              (Sizes{2509, 0, 0, 0, 9 + 1024 + 2509}));
     EXPECT_THAT(err.str(), HasSubstr(Completion));
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
 }
