@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "RunCli.h"
+#include "SimulatedPlatform.h"
 #include "SnapshotPlatform.h"
 #include "linux/FakeSysfs.h"
 #include "platform/linux/ImageSnapshot.h"
@@ -29,19 +30,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const std::string Image = "/tmp/0493-orlup-bench.hex";
 
-/// Simulated printers, or a sysfs's devices, with images as orlup-cli takes them on Linux.
-struct BenchPlatform : SnapshotPlatform<ImageSnapshot, LinuxImageFiles> {
-    BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource* devices)
-        : printers(printers), devices(devices) {}
-    UsbDeviceSource& Devices() override { return devices != nullptr ? *devices : printers; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers); }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
-        auto watch = std::make_unique<LinuxDeviceWatch>(false);
-        printers.SetChangeListener([notify = watch.get()] { notify->Notify(); });
-        return watch;
-    }
+using LinuxSimulation =
+    SimulatedPlatform<SnapshotPlatform<ImageSnapshot, LinuxImageFiles>, LinuxDeviceWatch>;
 
-    SimulatedPrinters& printers;
+/// Simulated printers, or a sysfs's devices, with images as orlup-cli takes them on Linux.
+struct BenchPlatform : LinuxSimulation {
+    BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource* devices)
+        : LinuxSimulation(Borrow(printers)), devices(devices) {}
+    UsbDeviceSource& Devices() override {
+        return devices != nullptr ? *devices : LinuxSimulation::Devices();
+    }
     UsbDeviceSource* devices;
 };
 

@@ -93,30 +93,6 @@ private:
     bool woken_ = false;
 };
 
-// One fake behind every seam, shared by the threads of --all as the system is.
-struct FakeCliPlatform : CliPlatform {
-    FakeCliPlatform(FakePlatform& fake, std::deque<ScriptedWatch::Step> script,
-                    std::vector<bool>& hotplugs)
-        : fake(fake), script(std::move(script)), hotplugs(hotplugs) {}
-    UsbDeviceSource& Devices() override { return fake; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(fake); }
-    std::shared_ptr<ImageFileApi> MakeImages() override { return Borrow<ImageFileApi>(fake); }
-    ImageFacts TakeImage(const std::string& path, uint64_t largest,
-                         const std::function<bool()>& cancelled) override {
-        ImageFacts facts = ReadImageFacts(fake, path, largest);
-        // A read is cut short only when the program asks for it, as the real snapshot is.
-        if (facts.error == ErrorCode::OperationAborted && !cancelled()) facts.error = 0;
-        return facts;
-    }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
-        hotplugs.push_back(hotplug);
-        return std::make_unique<ScriptedWatch>(script, fake.mutex);
-    }
-    FakePlatform& fake;
-    std::deque<ScriptedWatch::Step> script;
-    std::vector<bool>& hotplugs;  // what each watch was asked for
-};
-
 class CliTest : public testing::Test {
 protected:
     CliTest() {
@@ -128,6 +104,30 @@ protected:
         fake.AddImage(Root + "0498.hex").bytes.assign(10, 1);
     }
     ~CliTest() override { std::filesystem::remove_all(folder); }
+
+    // One fake behind every seam, shared by the threads of --all as the system is.
+    struct Platform : CliPlatform {
+        explicit Platform(CliTest& test) : test(test) {}
+        UsbDeviceSource& Devices() override { return test.fake; }
+        std::shared_ptr<DeviceFileApi> MakePorts() override {
+            return Borrow<DeviceFileApi>(test.fake);
+        }
+        std::shared_ptr<ImageFileApi> MakeImages() override {
+            return Borrow<ImageFileApi>(test.fake);
+        }
+        ImageFacts TakeImage(const std::string& path, uint64_t largest,
+                             const std::function<bool()>& cancelled) override {
+            ImageFacts facts = ReadImageFacts(test.fake, path, largest);
+            // A read is cut short only when the program asks for it, as the real snapshot is.
+            if (facts.error == ErrorCode::OperationAborted && !cancelled()) facts.error = 0;
+            return facts;
+        }
+        std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
+            test.hotplugs.push_back(hotplug);
+            return std::make_unique<ScriptedWatch>(test.script, test.fake.mutex);
+        }
+        CliTest& test;
+    };
 
     test::FakeDevice& Printer(const std::string& port, const std::string& serial,
                               const std::string& node = "", uint16_t id = 0x200A) {
@@ -166,9 +166,7 @@ protected:
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
-        CliContext context(out, err, [this](auto) {
-            return std::make_unique<FakeCliPlatform>(fake, script, hotplugs);
-        });
+        CliContext context(out, err, [this](auto) { return std::make_unique<Platform>(*this); });
         context.terminal = terminal;
         context.period = period;
         context.historyPath = historyPath;
@@ -194,7 +192,7 @@ protected:
 
     FakePlatform fake;
     std::deque<ScriptedWatch::Step> script;
-    std::vector<bool> hotplugs;
+    std::vector<bool> hotplugs;  // what each watch was asked for
     std::ostringstream out, err;
     std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()());
     std::string historyPath = folder + "/history.jsonl";
