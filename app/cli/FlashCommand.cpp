@@ -53,7 +53,7 @@ public:
 
     void Progress(Transfer& transfer, uint32_t sent, uint32_t size) override {
         if (session_.json()) return;
-        const int percent = static_cast<int>(size == 0 ? 100 : uint64_t{sent} * 100 / size);
+        const int percent = PercentOf(sent, size);
         const std::lock_guard<std::mutex> lock(session_.outputLock());
         // Kept one above the percent or tenth, so that nothing shown yet reads as 0.
         const int next = (bar_ ? percent : percent / 10) + 1;

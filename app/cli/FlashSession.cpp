@@ -35,11 +35,11 @@ private:
     const std::optional<UsbDeviceRecord>& fixed_;
 };
 
+}  // namespace
+
 int PercentOf(uint64_t sent, uint64_t size) {
     return static_cast<int>(size == 0 ? 100 : sent * 100 / size);
 }
-
-}  // namespace
 
 FlashSession::FlashSession(std::string image, bool json, CliPlatform& platform,
                            const CliContext& context)

@@ -32,7 +32,7 @@ void StationView::Started(Transfer& transfer) {
 
 // A line at every tenth, or the row at every percent.
 void StationView::Progress(Transfer& transfer, uint32_t sent, uint32_t size) {
-    const int percent = static_cast<int>(size == 0 ? 100 : uint64_t{sent} * 100 / size);
+    const int percent = PercentOf(sent, size);
     const std::lock_guard<std::mutex> lock(session_.outputLock());
     int& shown = percent_[RowKey(transfer.printer)];
     if (table_ ? percent == shown : percent / 10 == shown / 10) return;
