@@ -237,6 +237,7 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
         {{"flash", "--json", "--wait=0", Root + "0498.hex"}, 3, noPrinter, 0, 0},
         // A name of no model is told as the dialog tells it, before any other check.
         {{"flash", "--all", "--sha256", Digest, noModel}, 4, FlashTexts::BadFileName, 0, 0},
+        {{"flash", ""}, 4, FlashTexts::EmptyPath, 0, 0},
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
         fake.Device("1-1").openError = openError;
