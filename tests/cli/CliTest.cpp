@@ -5,9 +5,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -104,30 +104,27 @@ protected:
         fake.AddImage(Root + "0493-4g.hex").reportedSize = 0x100000000ull;
         fake.AddImage(Root + "0498.hex").bytes.assign(10, 1);
     }
-    ~CliTest() override { std::filesystem::remove_all(folder); }
+    ~CliTest() override { std::remove(historyPath.c_str()); }
 
     // One fake behind every seam, shared by the threads of --all as the system is.
     struct Platform : CliPlatform {
         explicit Platform(CliTest& test) : test(test) {}
-        UsbDeviceSource& Devices() override { return test.fake; }
-        std::shared_ptr<DeviceFileApi> MakePorts() override {
-            return Borrow<DeviceFileApi>(test.fake);
-        }
-        std::shared_ptr<ImageFileApi> MakeImages() override {
-            return Borrow<ImageFileApi>(test.fake);
-        }
+        UsbDeviceSource& Devices() override { return fake; }
+        std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(fake); }
+        std::shared_ptr<ImageFileApi> MakeImages() override { return Borrow<ImageFileApi>(fake); }
         ImageFacts TakeImage(const std::string& path, uint64_t largest,
                              const std::function<bool()>& cancelled) override {
-            ImageFacts facts = ReadImageFacts(test.fake, path, largest);
+            ImageFacts facts = ReadImageFacts(fake, path, largest);
             // A read is cut short only when the program asks for it, as the real snapshot is.
             if (facts.error == ErrorCode::OperationAborted && !cancelled()) facts.error = 0;
             return facts;
         }
         std::unique_ptr<UsbDeviceWatch> WatchDevices(bool hotplug) override {
             test.hotplugs.push_back(hotplug);
-            return std::make_unique<ScriptedWatch>(test.script, test.fake.mutex);
+            return std::make_unique<ScriptedWatch>(test.script, fake.mutex);
         }
         CliTest& test;
+        FakePlatform& fake = test.fake;
     };
 
     test::FakeDevice& Printer(const std::string& port, const std::string& serial,
@@ -178,7 +175,6 @@ protected:
         context.signals.caught = [this] { return signalWhen() ? signal.load() : 0; };
         context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
         context.signals.stopProcess = stopProcess;
-        std::filesystem::create_directories(folder);
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
@@ -195,8 +191,8 @@ protected:
     std::deque<ScriptedWatch::Step> script;
     std::vector<bool> hotplugs;  // what each watch was asked for
     std::ostringstream out, err;
-    std::string folder = testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()());
-    std::string historyPath = folder + "/history.jsonl";
+    std::string historyPath =
+        testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()()) + ".jsonl";
     std::atomic<int> signal{0};
     std::function<bool()> signalWhen = [] { return true; };  // whether a look sees the signal
     std::atomic<int> looks_{0};
