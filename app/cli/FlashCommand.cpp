@@ -126,7 +126,7 @@ private:
         using Clock = std::chrono::steady_clock;
         const bool forever = request_.wait && request_.wait->count() < 0;
         const Clock::time_point deadline =
-            Clock::now() + (request_.wait && !forever ? *request_.wait : std::chrono::seconds(0));
+            Clock::now() + request_.wait.value_or(std::chrono::seconds{});  // unused if forever
         for (;;) {
             *choice = Choose();
             if (choice->ready) return -1;

@@ -144,8 +144,7 @@ void FlashSession::Run(Transfer& transfer, TransferView& view) {
     int tenth = -1;
     CliHost::Hooks hooks;
     hooks.started = [&](const UsbDeviceRecord& printer) {
-        transfer.printer = printer;
-        transfer.known = true;
+        transfer.printer = printer;  // known for the record once the attempt has ended
         events_.Started(printer, image_, facts_.size, facts_.sha256);
         view.Started(transfer);
     };
@@ -214,7 +213,6 @@ void FlashSession::WaitForTransfers(UsbDeviceWatch& watch) {
         watch.Wait(std::chrono::milliseconds(-1));
         TakeStop();
     }
-    JoinEnded();
 }
 
 void FlashSession::JoinEnded() {

@@ -353,6 +353,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr(Done));
     EXPECT_THAT(out.str(), HasSubstr("SN2/1-2: failed after 1024 of 2500 bytes - USB port write"));
+    EXPECT_THAT(out.str(), testing::EndsWith(Completion + "\n"));
     EXPECT_EQ(out.str().find(Completion), out.str().rfind(Completion));
     EXPECT_EQ(hotplugs, std::vector<bool>{false});
     EXPECT_THAT(err.str(), HasSubstr("SN2/1-2: USB port write failed - "));
