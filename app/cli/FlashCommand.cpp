@@ -105,7 +105,6 @@ public:
         if (const int status = session_.TakeImage(request_.sha256); status != 0) return status;
         watch_ = session_.platform().WatchDevices(request_.wait.has_value());
         Choice choice;
-        choice.ready = true;
         // Without a choice of its own, flash searches as the dialog does, in the flash update.
         if (request_.wait || request_.all || !request_.printerId.empty()) {
             const int status = ChooseOrWait(&choice);
