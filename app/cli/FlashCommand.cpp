@@ -2,6 +2,7 @@
 #include "FlashCommand.h"
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <utility>
 
@@ -107,8 +108,7 @@ public:
         Choice choice;
         // Without a choice of its own, flash searches as the dialog does, in the flash update.
         if (request_.wait || request_.all || !request_.printerId.empty()) {
-            const int status = ChooseOrWait(&choice);
-            if (status >= 0) return status;
+            if (const std::optional<int> refused = ChooseOrWait(&choice)) return *refused;
         }
         FlashText view(session_, request_.all);
         if (choice.targets.empty()) session_.Start(nullptr, view, *watch_);
@@ -120,15 +120,15 @@ public:
     }
 
 private:
-    // -1 once there is a choice, else the exit status of the refusal.
-    int ChooseOrWait(Choice* choice) {
+    // Nothing once there is a choice, else the exit status of the refusal.
+    std::optional<int> ChooseOrWait(Choice* choice) {
         using Clock = std::chrono::steady_clock;
         const bool forever = request_.wait && request_.wait->count() < 0;
         const Clock::time_point deadline =
             Clock::now() + request_.wait.value_or(std::chrono::seconds{});  // unused if forever
         for (;;) {
             *choice = Choose();
-            if (choice->ready) return -1;
+            if (choice->ready) return std::nullopt;
             if (!request_.wait || !choice->waitable) return Refuse(*choice);
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - Clock::now());
