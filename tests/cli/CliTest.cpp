@@ -427,7 +427,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         {1, [&] { Plug("1-2", ""); }, {"skipped "}},
         {1, [&] { Plug("1-3", "C"), Plug("1-4", "C"); }, {"skipped C", "skipped C"}},
         {1,
-         [&] { Plug("1-5", "E").FailWrite(2, ErrorCode::GenFailure); },
+         [&] { Plug("1-5", "E").FailWrite(3, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
         {2, [&] { unplug("1-5"); }, {}},
         {2, [&] { Plug("1-5", "E").failWriteCall = -1; }, {"started E", "done E"}},
@@ -438,7 +438,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         script.push_back({afterEnded, change});
         expected.insert(expected.end(), events.begin(), events.end());
     }
-    EXPECT_EQ(Run({"station", "--json", Image}), 0);
+    EXPECT_EQ(Run({"station", "--json", Image20k}), 0);
     Strings seen;
     for (const Json& event : Events()) {
         if (event["event"] == "progress") continue;
@@ -448,11 +448,11 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     const Json summary = Events().back();
     EXPECT_EQ(Json({summary["done"], summary["failed"], summary["skipped"]}), Json({2, 1, 4}));
     EXPECT_EQ(TakeReceived({"1-1", "1-2", "1-3", "1-4", "1-5"}),
-              (Sizes{2509, 0, 0, 0, 9 + 1024 + 2509}));
+              (Sizes{20489, 0, 0, 0, 9 + 2048 + 20489}));
     EXPECT_THAT(err.str(), HasSubstr(Completion));
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
-    // Flashed again, it starts its count afresh.
-    EXPECT_THAT(err.str(), HasSubstr("E/1-5: flashing\nE/1-5: 40% 1024/2500 bytes\nE/1-5: 81%"));
+    // A line at each tenth, counted afresh when flashed again.
+    EXPECT_THAT(err.str(), HasSubstr("E/1-5: flashing\nE/1-5: 10% 2048/20480 bytes\nE/1-5: 20%"));
 }
 
 // On a terminal the station's table is drawn again over itself at each change, a failure told in
