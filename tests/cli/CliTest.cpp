@@ -206,6 +206,7 @@ protected:
 TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) {
     const std::string hostile = Root + "0493\"\n\xfe.hex";
     fake.AddImage(hostile).bytes.assign(1, 'Z');  // one byte: a read of one is hashed too
+    fake.AddImage(Root + "0493-0.hex");
     const std::string digestOfZ =
         "bbeebd879e1dff6918546dc0c179fdde505f2a21591c9a9c96e36b054ec5af83";
     const std::string notOpened =
@@ -234,6 +235,7 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
         // A name of no model is told as the dialog tells it, before any other check.
         {{"flash", "--all", "--sha256", Digest, noModel}, 4, FlashTexts::BadFileName, 0, 0},
         {{"flash", ""}, 4, FlashTexts::EmptyPath, 0, 0},
+        {{"flash", Root + "0493-0.hex"}, 0, "100% 0/0 bytes\n", 9, 0},  // all of nothing
     };
     for (const auto& [args, status, shown, sent, openError] : cases) {
         fake.Device("1-1").openError = openError;
