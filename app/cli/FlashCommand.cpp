@@ -130,8 +130,8 @@ private:
             *choice = Choose();
             if (choice->ready) return std::nullopt;
             if (!request_.wait || !choice->waitable) return Refuse(*choice);
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (!forever && left.count() <= 0) return Refuse(*choice);
             const UsbDeviceWatch::Event event =
                 watch_->Wait(forever ? std::chrono::milliseconds(-1) : left);
@@ -221,7 +221,8 @@ private:
             allDone = allDone && outcome.completed;
             interrupted = interrupted || transfer->status == ExitStatus::Interrupted(signal);
             if (!request_.all) TellSkipped(err, *session_.model(), transfer->result.skipped);
-            if (transfer->known) out << PrinterLabel(transfer->printer) << ": " << Summary(*transfer) << '\n';
+            if (transfer->known)
+                out << PrinterLabel(transfer->printer) << ": " << Summary(*transfer) << '\n';
         }
         if (anyDone && request_.all) out << FlashTexts::Completion << '\n';
         out << std::flush;
@@ -230,8 +231,7 @@ private:
             if (signal == 0 || transfer->status != ExitStatus::Interrupted(signal)) continue;
             if (request_.all) err << PrinterLabel(transfer->printer) << ": ";
             const AttemptOutcome& outcome = transfer->result.outcome;
-            err << "Transfer interrupted after " << outcome.bytesSent << " of "
-                << outcome.imageSize
+            err << "Transfer interrupted after " << outcome.bytesSent << " of " << outcome.imageSize
                 << " bytes. Re-power the printer with the rotary switch at position 4 and flash "
                    "again.\n";
         }

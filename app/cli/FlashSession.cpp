@@ -181,8 +181,8 @@ void FlashSession::Finish(Transfer& transfer, std::optional<int> status) {
     if (outcome.completed) {
         events_.Done(transfer.printer, outcome.bytesSent, facts_.size, facts_.sha256);
     } else {
-        events_.Failed(printer, outcome.message, outcome.errorCode, outcome.bytesSent,
-                       facts_.size, transfer.status);
+        events_.Failed(printer, outcome.message, outcome.errorCode, outcome.bytesSent, facts_.size,
+                       transfer.status);
     }
     Record(printer, outcome, outcome.completed);
 }
