@@ -571,9 +571,12 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         EXPECT_EQ(seen, trouble == Trouble::Unplug ? Sizes{1} : Sizes{});
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
-    SimulatedPrinters printers;  // one unplugged by its serial
+    SimulatedPrinters printers;  // one plugged in and one pulled out by its serial, each told of
+    Sizes seen;
+    printers.SetChangeListener([&] { seen.push_back(printers.ListUsbDevices().size()); });
+    EXPECT_EQ(printers.Plug(FirmwareModels[0]).busPort, "sim-3");
     printers.Unplug("SIM-0498");
-    ASSERT_EQ(printers.ListUsbDevices().size(), 1u);
+    EXPECT_EQ(seen, (Sizes{3, 2}));
     EXPECT_EQ(printers.ListUsbDevices().front().serial, "SIM-0493");
 }
 
