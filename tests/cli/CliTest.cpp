@@ -392,6 +392,9 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
         EXPECT_EQ(events[i], expected[i]);
     }
     EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
+    fake.Device("1-1").failWriteCall = -1;
+    EXPECT_EQ(Run({"flash", "--json", Image20k}), 0);
+    EXPECT_EQ(Events().size(), 1 + 11 + 1u);  // started, a progress at each tenth, done
 }
 
 // --wait flashes the printer once it is plugged in; Ctrl-C while waiting sends nothing.
