@@ -2,6 +2,7 @@
 #include "FlashCommand.h"
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <utility>
 
@@ -53,7 +54,7 @@ public:
 
     void Progress(Transfer& transfer, uint32_t sent, uint32_t size) override {
         if (session_.json()) return;
-        const int percent = static_cast<int>(size == 0 ? 100 : uint64_t{sent} * 100 / size);
+        const int percent = PercentOf(sent, size);
         const std::lock_guard<std::mutex> lock(session_.outputLock());
         // Kept one above the percent or tenth, so that nothing shown yet reads as 0.
         const int next = (bar_ ? percent : percent / 10) + 1;
@@ -105,11 +106,9 @@ public:
         if (const int status = session_.TakeImage(request_.sha256); status != 0) return status;
         watch_ = session_.platform().WatchDevices(request_.wait.has_value());
         Choice choice;
-        choice.ready = true;
         // Without a choice of its own, flash searches as the dialog does, in the flash update.
         if (request_.wait || request_.all || !request_.printerId.empty()) {
-            const int status = ChooseOrWait(&choice);
-            if (status >= 0) return status;
+            if (const std::optional<int> refused = ChooseOrWait(&choice)) return *refused;
         }
         FlashText view(session_, request_.all);
         if (choice.targets.empty()) session_.Start(nullptr, view, *watch_);
@@ -121,18 +120,18 @@ public:
     }
 
 private:
-    // -1 once there is a choice, else the exit status of the refusal.
-    int ChooseOrWait(Choice* choice) {
+    // Nothing once there is a choice, else the exit status of the refusal.
+    std::optional<int> ChooseOrWait(Choice* choice) {
         using Clock = std::chrono::steady_clock;
         const bool forever = request_.wait && request_.wait->count() < 0;
         const Clock::time_point deadline =
-            Clock::now() + (request_.wait && !forever ? *request_.wait : std::chrono::seconds(0));
+            Clock::now() + request_.wait.value_or(std::chrono::seconds{});  // unused if forever
         for (;;) {
             *choice = Choose();
-            if (choice->ready) return -1;
+            if (choice->ready) return std::nullopt;
             if (!request_.wait || !choice->waitable) return Refuse(*choice);
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (!forever && left.count() <= 0) return Refuse(*choice);
             const UsbDeviceWatch::Event event =
                 watch_->Wait(forever ? std::chrono::milliseconds(-1) : left);
@@ -222,7 +221,8 @@ private:
             allDone = allDone && outcome.completed;
             interrupted = interrupted || transfer->status == ExitStatus::Interrupted(signal);
             if (!request_.all) TellSkipped(err, *session_.model(), transfer->result.skipped);
-            if (transfer->known) out << PrinterLabel(transfer->printer) << ": " << Summary(*transfer) << '\n';
+            if (transfer->known)
+                out << PrinterLabel(transfer->printer) << ": " << Summary(*transfer) << '\n';
         }
         if (anyDone && request_.all) out << FlashTexts::Completion << '\n';
         out << std::flush;
@@ -231,8 +231,7 @@ private:
             if (signal == 0 || transfer->status != ExitStatus::Interrupted(signal)) continue;
             if (request_.all) err << PrinterLabel(transfer->printer) << ": ";
             const AttemptOutcome& outcome = transfer->result.outcome;
-            err << "Transfer interrupted after " << outcome.bytesSent << " of "
-                << outcome.imageSize
+            err << "Transfer interrupted after " << outcome.bytesSent << " of " << outcome.imageSize
                 << " bytes. Re-power the printer with the rotary switch at position 4 and flash "
                    "again.\n";
         }

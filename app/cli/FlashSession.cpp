@@ -35,11 +35,11 @@ private:
     const std::optional<UsbDeviceRecord>& fixed_;
 };
 
+}  // namespace
+
 int PercentOf(uint64_t sent, uint64_t size) {
     return static_cast<int>(size == 0 ? 100 : sent * 100 / size);
 }
-
-}  // namespace
 
 FlashSession::FlashSession(std::string image, bool json, CliPlatform& platform,
                            const CliContext& context)
@@ -144,8 +144,7 @@ void FlashSession::Run(Transfer& transfer, TransferView& view) {
     int tenth = -1;
     CliHost::Hooks hooks;
     hooks.started = [&](const UsbDeviceRecord& printer) {
-        transfer.printer = printer;
-        transfer.known = true;
+        transfer.printer = printer;  // known for the record once the attempt has ended
         events_.Started(printer, image_, facts_.size, facts_.sha256);
         view.Started(transfer);
     };
@@ -182,8 +181,8 @@ void FlashSession::Finish(Transfer& transfer, std::optional<int> status) {
     if (outcome.completed) {
         events_.Done(transfer.printer, outcome.bytesSent, facts_.size, facts_.sha256);
     } else {
-        events_.Failed(printer, outcome.message, outcome.errorCode, outcome.bytesSent,
-                       facts_.size, transfer.status);
+        events_.Failed(printer, outcome.message, outcome.errorCode, outcome.bytesSent, facts_.size,
+                       transfer.status);
     }
     Record(printer, outcome, outcome.completed);
 }
@@ -214,7 +213,6 @@ void FlashSession::WaitForTransfers(UsbDeviceWatch& watch) {
         watch.Wait(std::chrono::milliseconds(-1));
         TakeStop();
     }
-    JoinEnded();
 }
 
 void FlashSession::JoinEnded() {

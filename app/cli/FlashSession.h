@@ -108,6 +108,9 @@ private:
     std::vector<std::thread> threads_;  // one for each transfer, empty where none could start
 };
 
+/// The share of an image sent, in whole per cent; all of nothing is all.
+int PercentOf(uint64_t sent, uint64_t size);
+
 /// The exit status one attempt gives on its own.
 int StatusOf(const CliHost::Result& result, int signalNumber);
 

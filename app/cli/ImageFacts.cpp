@@ -19,12 +19,12 @@ ImageFacts ReadImageFacts(ImageFileApi& images, const std::string& path, uint64_
     } else if (facts.size <= largest) {
         Sha256 sha256;
         std::array<uint8_t, 64 * 1024> piece{};
-        uint32_t count = 0;
+        uint32_t count;  // written by each read
         uint64_t read = 0;
-        bool ok = false;
-        while ((ok = images.Read(image, piece.data(), static_cast<uint32_t>(piece.size()),
-                                 &count)) &&
-               count > 0) {
+        bool ok;
+        while (
+            (ok = images.Read(image, piece.data(), static_cast<uint32_t>(piece.size()), &count)) &&
+            count > 0) {
             sha256.Update(piece.data(), count);
             read += count;
         }

@@ -37,8 +37,8 @@ private:
     nlohmann::ordered_json json_;
 };
 
+// Each event is built only once on() said so.
 void JsonEvents::Emit(const Event& event) {
-    if (out_ == nullptr) return;
     const std::string line = event.Line();
     const std::lock_guard<std::mutex> lock(mutex_);
     *out_ << line << std::endl;
@@ -84,7 +84,10 @@ void JsonEvents::Skipped(const UsbDeviceRecord& printer, const std::string& reas
 
 void JsonEvents::Summary(int done, int failed, int skipped) {
     if (!on()) return;
-    Emit(Event("summary", nullptr).With("done", done).With("failed", failed).With("skipped", skipped));
+    Emit(Event("summary", nullptr)
+             .With("done", done)
+             .With("failed", failed)
+             .With("skipped", skipped));
 }
 
 std::string ErrorCodeName(uint32_t code) {

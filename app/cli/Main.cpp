@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "RunCli.h"
+#include "SimulatedPlatform.h"
 #include "SnapshotPlatform.h"
 #include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/Interruption.h"
@@ -44,34 +45,6 @@ private:
     SysfsUsbDevices devices_;
 };
 
-// The simulated printers keep each thread's last error apart themselves, and tell of their own
-// comings and goings.
-class SimulatedPlatform : public LinuxSnapshotPlatform {
-public:
-    explicit SimulatedPlatform(SimulatedPrinters::Trouble trouble) : printers_(trouble) {}
-    UsbDeviceSource& Devices() override { return printers_; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers_); }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
-        return std::make_unique<SimulatedWatch>(printers_);
-    }
-
-private:
-    // Told of the printers' comings and goings for as long as it lives.
-    class SimulatedWatch : public LinuxDeviceWatch {
-    public:
-        explicit SimulatedWatch(SimulatedPrinters& printers)
-            : LinuxDeviceWatch(false), printers_(printers) {
-            printers_.SetChangeListener([this] { Notify(); });
-        }
-        ~SimulatedWatch() override { printers_.SetChangeListener(nullptr); }
-
-    private:
-        SimulatedPrinters& printers_;
-    };
-
-    SimulatedPrinters printers_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +52,9 @@ int main(int argc, char** argv) {
     CliContext context{
         std::cout, std::cerr, [](std::optional<SimulatedPrinters::Trouble> simulate) {
             if (simulate) {
-                return std::unique_ptr<CliPlatform>(std::make_unique<SimulatedPlatform>(*simulate));
+                return std::unique_ptr<CliPlatform>(
+                    std::make_unique<SimulatedPlatform<LinuxSnapshotPlatform, LinuxDeviceWatch>>(
+                        std::make_shared<SimulatedPrinters>(*simulate)));
             }
             return std::unique_ptr<CliPlatform>(std::make_unique<LinuxPlatform>());
         }};
@@ -89,8 +64,8 @@ int main(int argc, char** argv) {
         context.signals.takeStopRequest = TakeStopRequest;
         context.signals.stopProcess = StopProcess;
     }
-    context.historyPath = HistoryPath(std::getenv("XDG_STATE_HOME"),
-                                      std::getenv("STATE_DIRECTORY"), std::getenv("HOME"));
+    context.historyPath = HistoryPath(std::getenv("XDG_STATE_HOME"), std::getenv("STATE_DIRECTORY"),
+                                      std::getenv("HOME"));
     context.appendLine = AppendRecordLine;
     JournalRecorder journal;
     context.recorders.push_back(&journal);

@@ -94,7 +94,6 @@ int ListPrinters(const std::vector<UsbDeviceRecord>& devices, DeviceFileApi& fil
 std::vector<UsbDeviceRecord> PrintersNamed(const std::vector<UsbDeviceRecord>& devices,
                                            const std::string& id) {
     std::vector<UsbDeviceRecord> named;
-    if (id.empty()) return named;
     for (const UsbDeviceRecord& device : devices) {
         if (ModelOfDevice(device) == nullptr) continue;
         if (device.serial == id || device.busPort == id || device.node == id) {

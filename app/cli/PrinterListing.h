@@ -30,7 +30,8 @@ std::string OpenFailureReason(uint32_t code);
 int ListPrinters(const std::vector<UsbDeviceRecord>& devices, DeviceFileApi& files, bool json,
                  std::ostream& out);
 
-/// The printers whose serial, bus-port or node is id.
+/// The printers whose serial, bus-port or node is id, which is not empty: an empty one would
+/// name every printer without a serial.
 std::vector<UsbDeviceRecord> PrintersNamed(const std::vector<UsbDeviceRecord>& devices,
                                            const std::string& id);
 

@@ -26,13 +26,13 @@ void StationView::Show(const UsbDeviceRecord& printer, const std::string& state,
 
 void StationView::Started(Transfer& transfer) {
     const std::lock_guard<std::mutex> lock(session_.outputLock());
-    percent_[RowKey(transfer.printer)] = -1;
+    percent_.erase(RowKey(transfer.printer));  // what its last attempt showed
     Set(transfer.printer, "0 %", "flashing");
 }
 
 // A line at every tenth, or the row at every percent.
 void StationView::Progress(Transfer& transfer, uint32_t sent, uint32_t size) {
-    const int percent = static_cast<int>(size == 0 ? 100 : uint64_t{sent} * 100 / size);
+    const int percent = PercentOf(sent, size);
     const std::lock_guard<std::mutex> lock(session_.outputLock());
     int& shown = percent_[RowKey(transfer.printer)];
     if (table_ ? percent == shown : percent / 10 == shown / 10) return;
@@ -79,7 +79,8 @@ void StationView::Set(const UsbDeviceRecord& printer, const std::string& state,
     }
     const std::string key = RowKey(printer);
     auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.key == key; });
-    if (row == rows_.end()) row = rows_.insert(rows_.end(), Row{key, OrDash(printer.serial), "", ""});
+    if (row == rows_.end())
+        row = rows_.insert(rows_.end(), Row{key, OrDash(printer.serial), "", ""});
     row->busPort = OrDash(printer.busPort);
     row->state = Printable(state);
     Draw();
@@ -89,7 +90,8 @@ void StationView::Set(const UsbDeviceRecord& printer, const std::string& state,
 void StationView::Draw() {
     std::ostream& out = session_.human();
     if (drawnLines_ > 0) out << "\x1b[" << drawnLines_ << "A\r\x1b[J";
-    out << std::left << std::setw(20) << "SERIAL" << std::setw(10) << "BUS-PORT" << "STATE\n";
+    out << std::left << std::setw(20) << "SERIAL" << std::setw(10) << "BUS-PORT"
+        << "STATE\n";
     for (const Row& row : rows_) {
         out << std::setw(20) << row.serial << std::setw(10) << row.busPort << row.state << '\n';
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "RunCli.h"
+#include "SimulatedPlatform.h"
 #include "SnapshotPlatform.h"
 #include "platform/windows/HeldImage.h"
 #include "platform/windows/Interruption.h"
@@ -61,34 +62,6 @@ private:
     SetupApiDeviceSource devices_{libraries_};
 };
 
-// The simulated printers keep each thread's last error apart themselves, and tell of their own
-// comings and goings.
-class SimulatedPlatform : public HeldImagePlatform {
-public:
-    explicit SimulatedPlatform(SimulatedPrinters::Trouble trouble) : printers_(trouble) {}
-    UsbDeviceSource& Devices() override { return printers_; }
-    std::shared_ptr<DeviceFileApi> MakePorts() override { return Borrow<DeviceFileApi>(printers_); }
-    std::unique_ptr<UsbDeviceWatch> WatchDevices(bool) override {
-        return std::make_unique<SimulatedWatch>(printers_);
-    }
-
-private:
-    // Told of the printers' comings and goings for as long as it lives.
-    class SimulatedWatch : public WindowsDeviceWatch {
-    public:
-        explicit SimulatedWatch(SimulatedPrinters& printers)
-            : WindowsDeviceWatch(false, InterruptionEvent()), printers_(printers) {
-            printers_.SetChangeListener([this] { Notify(); });
-        }
-        ~SimulatedWatch() override { printers_.SetChangeListener(nullptr); }
-
-    private:
-        SimulatedPrinters& printers_;
-    };
-
-    SimulatedPrinters printers_;
-};
-
 /// The console as the run needs it, and as it was afterwards: it belongs to the shell as well.
 class RunConsole {
 public:
@@ -129,7 +102,10 @@ int wmain(int argc, wchar_t** argv) {
     CliContext context{
         std::cout, std::cerr, [](std::optional<SimulatedPrinters::Trouble> simulate) {
             if (simulate) {
-                return std::unique_ptr<CliPlatform>(std::make_unique<SimulatedPlatform>(*simulate));
+                return std::unique_ptr<CliPlatform>(
+                    std::make_unique<
+                        SimulatedPlatform<HeldImagePlatform, WindowsDeviceWatch, HANDLE>>(
+                        std::make_shared<SimulatedPrinters>(*simulate), InterruptionEvent()));
             }
             return std::unique_ptr<CliPlatform>(std::make_unique<WindowsPlatform>());
         }};

@@ -27,6 +27,9 @@ done
 "$cli" list --frobnicate 2> err
 [ "$(head -n 1 err)" = "orlup-cli: bad option or missing value: --frobnicate" ] || fail "which option"
 
+# Simulated printers are listed as such, so that nobody takes them for real ones.
+"$cli" --simulate list --json > out 2> err && grep -q '"description": "Simulated Ilvaran-II"' out ||
+    fail "simulated list"
 "$cli" --simulate flash 0493sample.hex > out 2> err || fail "simulated flash"
 grep -q "^100% 3000/3000 bytes$" out || fail "no progress line"
 grep -q "^SIM-0493/sim-1: done, 3000 bytes, sha256 [0-9a-f]\{64\}$" out || fail "no summary"
@@ -35,6 +38,11 @@ grep -q "^SIM-0493/sim-1: done, 3000 bytes, sha256 [0-9a-f]\{64\}$" out || fail 
 # No printer here: the message alone, nothing of hotplug events, which only --wait needs.
 "$cli" flash 0493sample.hex > out 2> err
 [ $? = 3 ] && [ "$(cat err)" = "No Ilvaran printers found" ] || fail "no printer"
+# The current folder taken away: a relative image has no absolute path, and the program says why.
+mkdir gone && (cd gone && rmdir "$work/gone" && "$cli" flash 0493sample.hex > "$work/out" 2> "$work/err"
+    echo $? > "$work/status")
+[ "$(cat status)" = 4 ] && [ "$(wc -l < err)" = 1 ] &&
+    grep -q "^orlup-cli: the current folder cannot be told: " err || fail "current folder gone"
 [ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 3 ] &&
     [ -s "$work/state/orlup/history.jsonl" ] || fail "history"
 XDG_STATE_HOME="$work/none" "$cli" history > out 2> err

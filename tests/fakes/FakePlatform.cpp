@@ -2,7 +2,6 @@
 #include "fakes/FakePlatform.h"
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
 
 #include "text/ErrorCodes.h"
@@ -86,11 +85,10 @@ bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
     FakeImage& image = images_.at(file->path);
     if (file->reads++ == image.failReadCall) return Fail(image.readError);
-    const uint64_t left = image.bytes.size() - std::min<uint64_t>(file->offset, image.bytes.size());
-    const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, left));
-    if (n > 0) std::memcpy(buffer, image.bytes.data() + file->offset, n);
-    file->offset += n;
-    *read = n;
+    const uint64_t left = image.bytes.size() - file->offset;  // never past the end
+    *read = static_cast<uint32_t>(std::min<uint64_t>(count, left));
+    std::copy_n(image.bytes.begin() + file->offset, *read, static_cast<uint8_t*>(buffer));
+    file->offset += *read;
     return true;
 }
 
