@@ -23,10 +23,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <thread>
 
 #include "FakeSysfs.h"
+#include "platform/linux/FileWrites.h"
 #include "platform/linux/ImageSnapshot.h"
 #include "platform/linux/Interruption.h"
 #include "platform/linux/JournalRecorder.h"
@@ -75,6 +77,14 @@ int InPrivateMounts(const std::function<int()>& body) {
     });
 }
 
+/// A handler that does nothing and without SA_RESTART, as a careless library might set it: a call
+/// that the signal cuts short fails with EINTR.
+void CatchWithoutRestart(std::initializer_list<int> signals) {
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    for (int caught : signals) sigaction(caught, &action, nullptr);
+}
+
 int OpenDescriptors() {
     return static_cast<int>(
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
@@ -95,6 +105,30 @@ TEST(LinuxRulesTest, ErrnoBecomesTheCodeTheCoreTellsApart) {
     EXPECT_EQ(first + digest.FinishHex(),
               "bbb59da3af939f7af5f360f2ceb80a496e3bae1cd87dde426db0ae40677e1c2c"
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+// The reader of a pipe takes a page at a time, each after a signal to the writer: a write cut short
+// after some bytes, or before any, goes on where it stopped.
+TEST(LinuxRulesTest, AFileWriteGoesOnAfterASignalUntilAllIsDown) {
+    CatchWithoutRestart({SIGUSR1});
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    UniqueFd reader(ends[0]), writer(ends[1]);
+    std::string sent(1 << 20, '\0'), received, page(4096, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i % 251);
+    uint32_t result = 1;
+    std::thread writing([&] {
+        result = WriteFully(writer.Get(), sent.data(), sent.size());
+        writer.Reset();  // the end of what the reader gets
+    });
+    for (ssize_t got = 1; got > 0;) {
+        pthread_kill(writing.native_handle(), SIGUSR1);
+        got = read(reader.Get(), page.data(), page.size());
+        if (got > 0) received.append(page.data(), static_cast<size_t>(got));
+    }
+    writing.join();
+    EXPECT_TRUE(result == 0 && received == sent);
+    EXPECT_EQ(WriteFully(reader.Get(), "x", 1), ErrorCode::InvalidHandle);  // EBADF's code
 }
 
 // A pty stands in for usblp, its node a link: a character device that blocks when nobody reads it
@@ -173,19 +207,21 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
         const bool movedUp = files.OpenDevice(printer) > 2 &&
                              ImageSnapshot::Take(image, {}, &snapshot) == 0 && snapshot.fd() > 2;
         int faults = movedUp && fcntl(STDOUT_FILENO, F_GETFD) < 0 ? 0 : 1;
-        for (int fd : {STDIN_FILENO, STDERR_FILENO, 3}) close(fd);  // 3 is not a standard one
+        // 3 is not a standard one, and closing it leaves errno at EBADF: stderr, open, is kept.
+        for (int fd : {STDIN_FILENO, 3}) close(fd);
         EnsureStandardDescriptors();
         if (fcntl(3, F_GETFD) >= 0) faults |= 2;
-        for (int fd = 0; fd < 3; ++fd) {
+        for (int fd = 0; fd < 2; ++fd) {
             struct stat null {};
             if (fstat(fd, &null) != 0 || null.st_rdev != makedev(1, 3)) faults |= 2;
         }
         return signal(SIGPIPE, SIG_DFL) == SIG_IGN ? faults : faults | 4;
     });
     EXPECT_EQ(faults, 0);
+    master.Reset();  // a hung-up pty refuses the open with its own cause
+    EXPECT_EQ(files.OpenDevice(printer), InvalidFileHandle);
+    EXPECT_EQ(files.LastError(), ErrorCodeFromErrno(EIO));
 }
-
-void OnForeignSignal(int) {}
 
 // A write that waits for the printer ends: at its timeout; at once on Ctrl-C or SIGHUP, which
 // the main thread takes while another thread writes, and after which no write starts; at a
@@ -193,9 +229,7 @@ void OnForeignSignal(int) {}
 // the node goes. Any other signal waits until the write is done: usblp may drop or repeat a piece
 // cut short.
 TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
-    struct sigaction action {};
-    action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library might
-    for (int foreign : {SIGQUIT, SIGUSR1}) sigaction(foreign, &action, nullptr);
+    CatchWithoutRestart({SIGQUIT, SIGUSR1});
     enum Cause { Timeout, Interrupt, Sighup, Cut, HangUp, Unplug, Held };
     const std::tuple<Cause, uint32_t, std::chrono::milliseconds> cases[] = {
         {Timeout, ErrorCode::Timeout, 200ms},        {Interrupt, ErrorCode::OperationAborted, 5s},
@@ -512,9 +546,7 @@ TEST(LinuxWatchTest, AWaitEndsForItsCauseAndAStopWaitsUntilTheProgramTakesIt) {
             signal(SIGHUP, SIG_IGN);  // as nohup leaves it, which it stays
             EXPECT_TRUE(HoldStopSignals() && InstallInterruptionHandlers());
             EXPECT_EQ(signal(SIGHUP, SIG_IGN), SIG_IGN);
-            struct sigaction action {};
-            action.sa_handler = OnForeignSignal;  // without SA_RESTART, as a careless library
-            sigaction(SIGUSR1, &action, nullptr);
+            CatchWithoutRestart({SIGUSR1});
             LinuxDeviceWatch watch(false);
             EXPECT_FALSE(watch.hotplugWorks());
             using Event = UsbDeviceWatch::Event;
