@@ -7,12 +7,12 @@
 
 namespace orlup {
 
-/// The names in a folder, "." and ".." left out, sorted; false when it cannot be read.
-bool ListFolder(const std::string& path, std::vector<std::string>* names);
+/// The names in a folder, "." and ".." left out, sorted; none when it cannot be read.
+std::vector<std::string> ListFolder(const std::string& path);
 
-/// An attribute's text without trailing blanks or line breaks and cut at a NUL; false when the
-/// file is missing or unreadable.
-bool ReadAttribute(const std::string& path, std::string* value);
+/// An attribute's text without trailing blanks or line breaks and cut at a NUL; empty when the
+/// file is missing or unreadable, which no attribute read here tells apart from an empty one.
+std::string ReadAttribute(const std::string& path);
 
 /// One to four hexadecimal digits and nothing else, as in idVendor and idProduct.
 bool ParseHexId(const std::string& text, uint16_t* value);
