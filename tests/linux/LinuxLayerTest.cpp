@@ -310,6 +310,7 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedThroughItsHandle) {
     auto taken = std::make_shared<ImageSnapshot>();  // taken beforehand, as a front end does
     ImageSnapshot::Take(path, {}, taken.get());
     files.Serve(path, std::move(taken));
+    std::filesystem::remove(path);  // served all the same
     EXPECT_TRUE(files.Close(files.OpenImage(path)));
     files.Serve(path, nullptr, ErrorCode::DiskFull);  // as the snapshot taken beforehand failed
     EXPECT_EQ(files.OpenImage(path), InvalidFileHandle);
