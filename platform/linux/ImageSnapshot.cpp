@@ -135,11 +135,10 @@ uint32_t ImageSnapshot::Take(const std::string& path, const TakeOptions& options
     if (error == ErrorCode::Success) {
         error = ComparePieces(image.Get(), copy.Get(), size, options, buffer.data());
     }
+    // An fstat that fails leaves zeroes, which match no image's state.
     struct stat after {};
-    if (error == ErrorCode::Success && fstat(image.Get(), &after) != 0) {
-        error = ErrorCodeFromErrno(errno);
-    }
-    if (error == ErrorCode::Success && !SameFileState(before, after)) {
+    if (error == ErrorCode::Success &&
+        (fstat(image.Get(), &after) != 0 || !SameFileState(before, after))) {
         error = ErrorCode::SharingViolation;
     }
     if (error == ErrorCode::Success) out->fd_ = std::move(copy);

@@ -497,6 +497,7 @@ int WaitScenario() {
     EXPECT_TRUE(HoldStopSignals() && InstallInterruptionHandlers());
     EXPECT_EQ(signal(SIGHUP, SIG_IGN), SIG_IGN);
     CatchWithoutRestart({SIGUSR1});
+    EXPECT_TRUE(LinuxDeviceWatch(true).hotplugWorks());  // the kernel's word, without udevd
     LinuxDeviceWatch watch(false);
     EXPECT_FALSE(watch.hotplugWorks());
     using Event = UsbDeviceWatch::Event;
