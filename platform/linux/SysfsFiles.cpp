@@ -54,16 +54,13 @@ bool ParseHexId(const std::string& text, uint16_t* value) {
 
 std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
-bool FindUeventValue(const std::string& uevent, const std::string& key, std::string* value) {
+std::string UeventValue(const std::string& uevent, const std::string& key) {
     std::istringstream lines(uevent);
     const std::string prefix = key + "=";
     for (std::string line; std::getline(lines, line);) {
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-            *value = line.substr(prefix.size());
-            return true;
-        }
+        if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
     }
-    return false;
+    return "";
 }
 
 }  // namespace orlup

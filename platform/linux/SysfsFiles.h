@@ -20,7 +20,7 @@ bool ParseHexId(const std::string& text, uint16_t* value);
 /// The last part of a path: a sysfs folder's name.
 std::string BaseName(const std::string& path);
 
-/// The value of "KEY=value" in a uevent file's text; false when the key is not there.
-bool FindUeventValue(const std::string& uevent, const std::string& key, std::string* value);
+/// The value of "KEY=value" in a uevent file's text; empty when the key is not there.
+std::string UeventValue(const std::string& uevent, const std::string& key);
 
 }  // namespace orlup

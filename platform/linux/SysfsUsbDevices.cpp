@@ -24,13 +24,10 @@ std::string PrinterNode(const std::string& sysfsPath, const std::string& portNam
         if (name.compare(0, portName.size() + 1, portName + ":") != 0) continue;
         const std::string classFolder = sysfsPath + "/" + name + "/usbmisc";
         for (const std::string& node : ListFolder(classFolder)) {
-            std::string devName;
-            if (node.compare(0, 2, "lp") == 0 &&
-                FindUeventValue(ReadAttribute(classFolder + "/" + node + "/uevent"), "DEVNAME",
-                                &devName) &&
-                IsSafeDevName(devName)) {
-                return devRoot + "/" + devName;
-            }
+            if (node.compare(0, 2, "lp") != 0) continue;
+            const std::string devName =
+                UeventValue(ReadAttribute(classFolder + "/" + node + "/uevent"), "DEVNAME");
+            if (IsSafeDevName(devName)) return devRoot + "/" + devName;
         }
     }
     return "";
