@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/linux/FileWrites.h"
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/PrivateFile.h"
 #include "platform/linux/StandardDescriptors.h"
@@ -34,21 +35,6 @@ ssize_t ReadFully(int fd, uint64_t offset, uint8_t* buffer, std::size_t count) {
         done += static_cast<std::size_t>(got);
     }
     return static_cast<ssize_t>(done);
-}
-
-bool WriteFully(int fd, uint64_t offset, const uint8_t* bytes, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put =
-            pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            if (put == 0) errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
 }
 
 // The image is looked at before it is opened: opening a device or a FIFO can have effects of
@@ -89,7 +75,8 @@ uint32_t CopyPieces(int from, int to, uint64_t size, const ImageSnapshot::TakeOp
         const ssize_t got = ReadFully(from, offset, buffer, piece);
         if (got < 0) return ErrorCodeFromErrno(errno);
         if (static_cast<std::size_t>(got) != piece) return ErrorCode::SharingViolation;
-        if (!WriteFully(to, offset, buffer, piece)) return FileErrorFromErrno(errno);
+        // The copy is new and written in order from its start, so its own offset is the piece's.
+        if (const uint32_t error = WriteFully(to, buffer, piece); error != 0) return error;
         if (options.observer) options.observer(buffer, piece);
         offset += piece;
     }
@@ -148,11 +135,10 @@ uint32_t ImageSnapshot::Take(const std::string& path, const TakeOptions& options
     if (error == ErrorCode::Success) {
         error = ComparePieces(image.Get(), copy.Get(), size, options, buffer.data());
     }
+    // An fstat that fails leaves zeroes, which match no image's state.
     struct stat after {};
-    if (error == ErrorCode::Success && fstat(image.Get(), &after) != 0) {
-        error = ErrorCodeFromErrno(errno);
-    }
-    if (error == ErrorCode::Success && !SameFileState(before, after)) {
+    if (error == ErrorCode::Success &&
+        (fstat(image.Get(), &after) != 0 || !SameFileState(before, after))) {
         error = ErrorCode::SharingViolation;
     }
     if (error == ErrorCode::Success) out->fd_ = std::move(copy);

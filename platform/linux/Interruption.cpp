@@ -32,10 +32,8 @@ void OnInterruption(int signalNumber) {
     // Set before the writes are woken, so that none of them can miss it.
     InterruptWrites();
     const uint64_t one = 1;
-    const int fd = interruptionFd.load();
-    if (fd >= 0) {
-        [[maybe_unused]] const ssize_t ignored = write(fd, &one, sizeof one);
-    }
+    // Before the descriptor is made, the write to -1 fails and changes nothing.
+    [[maybe_unused]] const ssize_t ignored = write(interruptionFd.load(), &one, sizeof one);
     errno = savedErrno;
 }
 
@@ -58,7 +56,7 @@ bool KeepOnce(std::atomic<int>* slot, UniqueFd made) {
 }  // namespace
 
 bool InstallInterruptionHandlers() {
-    if (interruptionFd.load() < 0 &&
+    if (interruptionFd.load() == -1 &&
         !KeepOnce(&interruptionFd,
                   AboveStandardDescriptors(UniqueFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))))) {
         return false;
@@ -86,7 +84,7 @@ int InterruptionFd() { return interruptionFd.load(); }
 bool HoldStopSignals() {
     const sigset_t stops = StopSignals();
     if (pthread_sigmask(SIG_BLOCK, &stops, nullptr) != 0) return false;
-    return stopRequestFd.load() >= 0 ||
+    return stopRequestFd.load() != -1 ||
            KeepOnce(&stopRequestFd, AboveStandardDescriptors(UniqueFd(
                                         signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK))));
 }
@@ -94,9 +92,8 @@ bool HoldStopSignals() {
 int StopRequestFd() { return stopRequestFd.load(); }
 
 bool TakeStopRequest() {
-    signalfd_siginfo taken{};
-    const int fd = stopRequestFd.load();
-    return fd >= 0 && read(fd, &taken, sizeof taken) == static_cast<ssize_t>(sizeof taken);
+    signalfd_siginfo taken{};  // none to take before HoldStopSignals: the read of -1 fails
+    return read(stopRequestFd.load(), &taken, sizeof taken) == static_cast<ssize_t>(sizeof taken);
 }
 
 void StopProcess() {

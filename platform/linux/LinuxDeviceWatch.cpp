@@ -36,6 +36,14 @@ void Consume(const UniqueFd& fd) {
     [[maybe_unused]] const ssize_t ignored = read(fd.Get(), &count, sizeof count);
 }
 
+// Asked only for input; what happened comes back in revents.
+pollfd Readable(int fd) {
+    pollfd entry{};
+    entry.fd = fd;
+    entry.events = POLLIN;
+    return entry;
+}
+
 // Milliseconds for poll, rounded up so that a Wait never ends before its deadline.
 int RemainingMs(Clock::time_point deadline) {
     const auto left = deadline - Clock::now();
@@ -86,11 +94,9 @@ bool LinuxDeviceWatch::TakeAnnouncements() {
 UsbDeviceWatch::Event LinuxDeviceWatch::Wait(std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     enum { Stop, Interruption, Wakes, Changes, Monitor };
-    pollfd fds[] = {{StopRequestFd(), POLLIN, 0},
-                    {InterruptionFd(), POLLIN, 0},
-                    {wakes_.Get(), POLLIN, 0},
-                    {changes_.Get(), POLLIN, 0},
-                    {monitor_ ? udev_monitor_get_fd(monitor_.get()) : -1, POLLIN, 0}};
+    pollfd fds[] = {Readable(StopRequestFd()), Readable(InterruptionFd()), Readable(wakes_.Get()),
+                    Readable(changes_.Get()),
+                    Readable(monitor_ ? udev_monitor_get_fd(monitor_.get()) : -1)};
     for (;;) {
         const int ready =
             poll(fds, sizeof fds / sizeof fds[0], timeout.count() < 0 ? -1 : RemainingMs(deadline));

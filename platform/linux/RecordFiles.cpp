@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/linux/FileWrites.h"
 #include "platform/linux/LinuxErrors.h"
 #include "platform/linux/UniqueFd.h"
 #include "text/ErrorCodes.h"
@@ -52,18 +53,6 @@ bool EndsALine(int fd, off_t size) {
     return last == '\n';
 }
 
-// A signal does not cut a write to a local file short; where it does (NFS), the line is taken
-// back like after any other failure.
-uint32_t WriteAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t put = write(fd, text.data() + done, text.size() - done);
-        // Taking nothing without an error is meeting the end of the disk's room.
-        if (put <= 0) return FileErrorFromErrno(put < 0 ? errno : ENOSPC);
-        done += static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::string HistoryPath(const char* xdgStateHome, const char* stateDirectory, const char* home) {
@@ -89,8 +78,8 @@ uint32_t AppendRecordLine(const std::string& path, const std::string& line) {
     if (!Lock(fd.Get())) return LastErrnoCode();
     // The size under the lock: another process may have appended since the open.
     if (fstat(fd.Get(), &status) != 0) return LastErrnoCode();
-    const uint32_t error =
-        WriteAll(fd.Get(), EndsALine(fd.Get(), status.st_size) ? line : "\n" + line);
+    const std::string text = EndsALine(fd.Get(), status.st_size) ? line : "\n" + line;
+    const uint32_t error = WriteFully(fd.Get(), text.data(), text.size());
     // Half a line would glue the next record onto it: the file goes back to its size before.
     if (error != 0) ftruncate(fd.Get(), status.st_size);
     return error;

@@ -24,8 +24,7 @@ void Sha256::Update(const void* bytes, std::size_t count) {
 
 Sha256::Digest Sha256::Finish() {
     Digest digest{};
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context_->md.get(), digest.data(), &length);
+    EVP_DigestFinal_ex(context_->md.get(), digest.data(), nullptr);
     EVP_DigestInit_ex(context_->md.get(), EVP_sha256(), nullptr);
     return digest;
 }

@@ -30,11 +30,8 @@ void EnsureStandardDescriptors() {
 
 UniqueFd AboveStandardDescriptors(UniqueFd fd) {
     if (!fd.IsValid() || fd.Get() >= FirstFreeDescriptor) return fd;
-    UniqueFd moved(fcntl(fd.Get(), F_DUPFD_CLOEXEC, FirstFreeDescriptor));
-    const int savedErrno = errno;
-    fd.Reset();
-    errno = savedErrno;
-    return moved;
+    // The low number closes as fd goes, which leaves errno as a failed fcntl set it.
+    return UniqueFd(fcntl(fd.Get(), F_DUPFD_CLOEXEC, FirstFreeDescriptor));
 }
 
 }  // namespace orlup

@@ -20,20 +20,14 @@ bool IsSafeDevName(const std::string& devName) {
 // usblp registers its node in the usbmisc class as "lpN" below the interface it bound.
 std::string PrinterNode(const std::string& sysfsPath, const std::string& portName,
                         const std::string& devRoot) {
-    std::vector<std::string> names;
-    ListFolder(sysfsPath, &names);
-    for (const std::string& name : names) {
+    for (const std::string& name : ListFolder(sysfsPath)) {
         if (name.compare(0, portName.size() + 1, portName + ":") != 0) continue;
         const std::string classFolder = sysfsPath + "/" + name + "/usbmisc";
-        std::vector<std::string> nodes;
-        ListFolder(classFolder, &nodes);
-        for (const std::string& node : nodes) {
-            std::string uevent, devName;
-            if (node.compare(0, 2, "lp") == 0 &&
-                ReadAttribute(classFolder + "/" + node + "/uevent", &uevent) &&
-                FindUeventValue(uevent, "DEVNAME", &devName) && IsSafeDevName(devName)) {
-                return devRoot + "/" + devName;
-            }
+        for (const std::string& node : ListFolder(classFolder)) {
+            if (node.compare(0, 2, "lp") != 0) continue;
+            const std::string devName =
+                UeventValue(ReadAttribute(classFolder + "/" + node + "/uevent"), "DEVNAME");
+            if (IsSafeDevName(devName)) return devRoot + "/" + devName;
         }
     }
     return "";
@@ -49,19 +43,17 @@ std::string Description(const UsbDeviceRecord& device, const std::string& manufa
 
 bool ReadUsbDevice(const std::string& sysfsPath, const std::string& devRoot,
                    UsbDeviceRecord* device) {
-    std::string vendor, product, manufacturerName, productName;
     UsbDeviceRecord found;
-    if (!ReadAttribute(sysfsPath + "/idVendor", &vendor) ||
-        !ReadAttribute(sysfsPath + "/idProduct", &product) ||
-        !ParseHexId(vendor, &found.vendorId) || !ParseHexId(product, &found.productId)) {
+    // A device that is gone has no ids to read.
+    if (!ParseHexId(ReadAttribute(sysfsPath + "/idVendor"), &found.vendorId) ||
+        !ParseHexId(ReadAttribute(sysfsPath + "/idProduct"), &found.productId)) {
         return false;
     }
     found.devicePath = sysfsPath;
     found.busPort = BaseName(sysfsPath);
-    ReadAttribute(sysfsPath + "/serial", &found.serial);
-    ReadAttribute(sysfsPath + "/manufacturer", &manufacturerName);
-    ReadAttribute(sysfsPath + "/product", &productName);
-    found.description = Description(found, manufacturerName, productName);
+    found.serial = ReadAttribute(sysfsPath + "/serial");
+    found.description = Description(found, ReadAttribute(sysfsPath + "/manufacturer"),
+                                    ReadAttribute(sysfsPath + "/product"));
     found.node = PrinterNode(sysfsPath, found.busPort, devRoot);
     *device = found;
     return true;
@@ -72,10 +64,8 @@ SysfsUsbDevices::SysfsUsbDevices(std::string sysfsRoot, std::string devRoot)
 
 std::vector<UsbDeviceRecord> SysfsUsbDevices::ListUsbDevices() {
     const std::string folder = sysfsRoot_ + "/bus/usb/devices";
-    std::vector<std::string> names;
-    ListFolder(folder, &names);
     std::vector<UsbDeviceRecord> devices;
-    for (const std::string& name : names) {
+    for (const std::string& name : ListFolder(folder)) {
         UsbDeviceRecord device;
         // A device that vanished between the listing and these reads has no ids: skipped.
         if (IsDeviceName(name) && ReadUsbDevice(folder + "/" + name, devRoot_, &device)) {

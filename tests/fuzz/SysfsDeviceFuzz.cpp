@@ -5,10 +5,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,7 +31,7 @@ struct Layout {
         sysfs.AddDevice(port);
         sysfs.AddInterface(port, "lp0", "lp0");
         sysfs.AddDevice("usb1", "1d6b", "0002");
-        sysfs.AddDevice("1-2", "044E", "200a", "ILV-A1", "Acme", "Ilvaran");
+        sysfs.AddDevice("1-2", "044E", "200A", "ILV-A1", "Acme", "Ilvaran");
         sysfs.AddInterface("1-2", "lp1", "usb/lp1");
         sysfs.AddDevice("1-3", "044e", "1309");
         sysfs.AddInterface("1-3", "lp2", "../../etc/passwd");
@@ -45,14 +45,11 @@ struct Layout {
 
 // 1-4 hex digits, then nothing but blanks and line breaks up to a NUL, as ids may be written.
 std::optional<uint16_t> HexIdIn(const std::string& raw) {
+    static const std::regex id("([0-9a-fA-F]{1,4})[ \t\r\n]*");
     const std::string text = raw.c_str();
-    const std::size_t digits =
-        std::min(text.find_first_not_of("0123456789abcdefABCDEF"), text.size());
-    if (digits == 0 || digits > 4 ||
-        text.find_first_not_of(" \t\r\n", digits) != std::string::npos) {
-        return std::nullopt;
-    }
-    return static_cast<uint16_t>(std::stoul(text.substr(0, digits), nullptr, 16));
+    std::smatch digits;
+    if (!std::regex_match(text, digits, id)) return std::nullopt;
+    return static_cast<uint16_t>(std::stoul(digits[1], nullptr, 16));
 }
 
 }  // namespace
@@ -63,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string device = layout.devices + port;
     FuzzedDataProvider input(data, size);
     std::string raw[5];
-    const char* names[5] = {"idVendor", "idProduct", "serial", "manufacturer", "product"};
     for (int i = 0; i < 5; ++i) {
         raw[i] = input.ConsumeRandomLengthString(pageSize);
-        test::WriteFile(device + "/" + names[i], raw[i]);
+        test::WriteFile(device + "/" + test::FakeSysfs::Strings[i], raw[i]);
     }
     const std::string uevent = input.ConsumeRandomLengthString(pageSize);
     test::WriteFile(device + "/" + port + ":1.0/usbmisc/lp0/uevent", uevent);

@@ -29,6 +29,10 @@ public:
     FakeSysfs(const FakeSysfs&) = delete;
     FakeSysfs& operator=(const FakeSysfs&) = delete;
 
+    /// A device's attribute files, in the order AddDevice takes them.
+    static constexpr const char* Strings[] = {"idVendor", "idProduct", "serial", "manufacturer",
+                                              "product"};
+
     std::string sysfsRoot() const { return base_ + "/sys"; }
     /// A folder beside the sysfs root, for images and the like.
     std::string scratch() const { return base_ + "/scratch"; }
@@ -38,10 +42,9 @@ public:
     void AddDevice(const std::string& port, const std::string& idVendor = "044e",
                    const std::string& idProduct = "200a", const std::string& serial = "",
                    const std::string& manufacturer = "", const std::string& product = "") {
-        const char* names[] = {"idVendor", "idProduct", "serial", "manufacturer", "product"};
-        const std::string* values[] = {&idVendor, &idProduct, &serial, &manufacturer, &product};
+        const std::string values[] = {idVendor, idProduct, serial, manufacturer, product};
         for (int i = 0; i < 5; ++i) {
-            if (!values[i]->empty()) WriteFile(Device(port) + "/" + names[i], *values[i] + "\n");
+            if (!values[i].empty()) WriteFile(Device(port) + "/" + Strings[i], values[i] + "\n");
         }
         Link(port, DevicePart(port));
     }
