@@ -195,14 +195,24 @@ private slots:
         QVERIFY(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 
+    // Started as the program starts it, with the options it reads once it has a display; whether
+    // it has one is the real program's to show (tests/qt/CMakeLists.txt).
     void startsReadyForKeyboardAndScreenReader() {
+        std::ostringstream out;
+        const StartOptions options =
+            ReadStartOptions({"orlup", "--simulate=unplug", "/i/0493.hex"}, out).value();
+        QCOMPARE(options.trouble, SimulatedPrinters::Trouble::Unplug);
+        // A name alone would fail the file-name rule, which wants a folder before it.
+        QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
+                 QDir::currentPath() + "/0493.hex");
+        QCOMPARE(out.str(), std::string());
         FakePlatform files;
         QtFileChooser chooser;
         HelpWindow help{QString()};
         Watcher watcher;
         watcher.onShown = [](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); };
-        QVERIFY(!UpdaterApp::InitInstance({files.System(), chooser, help, true, {}, nullptr},
-                                          "/i/0493.hex"));
+        QVERIFY(!UpdaterApp::InitInstance(
+            {files.System(), chooser, help, options.simulate, {}, nullptr}, options.imagePath));
         QCOMPARE(watcher.seen.size(), std::size_t(1));
         // Like MulDiv: half a pixel and more rounds up.
         QCOMPARE(DialogUnits(7, 13).ToPixels(217, 98, 50, 14), QRect(380, 159, 88, 23));
@@ -260,9 +270,8 @@ private slots:
         const std::size_t received = rig.printer.received.size();
         QTest::qWait(60);
         QVERIFY(rig.printer.received.size() == received && watcher.seen.empty());
-        for (const QTimer* timer : rig.dialog->findChildren<QTimer*>()) {
+        for (const QTimer* timer : rig.dialog->findChildren<QTimer*>())
             QVERIFY(!timer->isActive() && timer->timerType() == Qt::PreciseTimer);
-        }
         QCOMPARE(rig.dialog->SetTimer(9, UINT32_MAX), 0u);  // a period Qt refuses
         rig.dialog.reset();
         QCOMPARE(rig.files.OpenHandles(), 0);
@@ -313,9 +322,8 @@ private slots:
         watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
             if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
             bool icon = false;  // in a static of its own size
-            for (QLabel* label : window->findChildren<QLabel*>()) {
+            for (QLabel* label : window->findChildren<QLabel*>())
                 icon |= label->pixmap().size() == QSize(32, 32) && label->width() == 32;
-            }
             window->findChild<QPushButton*>()->click();
             shownWell &= !window->isVisible() && (icon || !qobject_cast<AboutDialog*>(window));
             window->close();
@@ -377,19 +385,6 @@ private slots:
         Rig::Activate(rig.dialog.get());  // F1 again brings the open window to the front
         QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
         QVERIFY(QTest::qWaitForWindowActive(window));
-    }
-
-    // The options the dialog reads once it has a display; whether it has one is the real
-    // program's to show (tests/qt/CMakeLists.txt).
-    void commandLine() {
-        std::ostringstream out;
-        const auto options = ReadStartOptions({"orlup", "--simulate=unplug", "/i/0493.hex"}, out);
-        QVERIFY(options && options->simulate && options->imagePath == "/i/0493.hex");
-        QCOMPARE(options->trouble, SimulatedPrinters::Trouble::Unplug);
-        // A name alone would fail the file-name rule, which wants a folder before it.
-        QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
-                 QDir::currentPath() + "/0493.hex");
-        QCOMPARE(out.str(), std::string());
     }
 };
 
