@@ -35,12 +35,11 @@ struct Watcher : QObject {
             top->setProperty("watched", true);
             seen << top->windowTitle();
             if (auto* box = qobject_cast<QMessageBox*>(top)) {
-                seen.last() += ": " + box->text() + " on " + top->parentWidget()->windowTitle();
-                if (box->icon() != QMessageBox::Warning || !top->isModal() ||
-                    box->standardButtons() != QMessageBox::Ok ||
-                    box->textFormat() != Qt::PlainText) {
-                    seen.last() += " (unlike every other box)";
-                }
+                const bool usual = box->icon() == QMessageBox::Warning && top->isModal() &&
+                                   box->standardButtons() == QMessageBox::Ok &&
+                                   box->textFormat() == Qt::PlainText;
+                seen.last() += ": " + box->text() + " on " + top->parentWidget()->windowTitle() +
+                               (usual ? "" : " (unlike every other box)");
             }
             QTimer::singleShot(0, top, [this, top] { onShown(top); });
         });

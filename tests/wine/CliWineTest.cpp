@@ -62,10 +62,9 @@ TEST(CliWineTest, ABlockedWriteEndsAtItsLimitOrAtOnceAtConsoleBreakAndSoDoesEver
     UsbDeviceRecord printer;
     printer.devicePath = "\\\\.\\pipe\\orlup-never-read-" + std::to_string(GetCurrentProcessId());
     UniqueHandle pipes[3];  // one for each open below
-    for (UniqueHandle& pipe : pipes) {
+    for (UniqueHandle& pipe : pipes)
         pipe.Reset(CreateNamedPipeA(printer.devicePath.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE,
                                     3, 64, 64, 0, nullptr));
-    }
     const std::string piece(4096, 'x');
     uint32_t written = 0, error = 0;
     WindowsFileApi limited(300ms);
@@ -97,42 +96,6 @@ TEST(CliWineTest, ABlockedWriteEndsAtItsLimitOrAtOnceAtConsoleBreakAndSoDoesEver
     ports.Close(port);
 }
 
-// Judged by its size before anything is read; then read once, and again by each transfer from an
-// offset of its own, until the last user lets it go.
-TEST(CliWineTest, HeldImageIsJudgedBySizeFirstAndReadAgainPerOpen) {
-    const TempFolder folder;
-    const std::string path = Utf8FromWide(folder.path) + "\\0493.hex";
-    std::string bytes(3000, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
-    WriteBytes(WideFromUtf8(path), bytes);
-    std::string seen;
-    HeldImage::TakeOptions options;
-    options.observer = [&](auto piece, std::size_t count) { seen.append(piece, piece + count); };
-    options.largest = 2999;
-    auto image = std::make_shared<HeldImage>();
-    EXPECT_EQ(HeldImage::Take(path, options, image.get()), 0u);
-    EXPECT_TRUE(image->size() == 3000 && seen.empty());
-    options.largest = 3000;
-    options.cancelled = [] { return true; };
-    EXPECT_EQ(HeldImage::Take(path, options, image.get()), ErrorCode::OperationAborted);
-    options.cancelled = nullptr;
-    // What it hands the observer is what the digest of every flash with --sha256 below is of.
-    ASSERT_EQ(HeldImage::Take(path, options, image.get()), 0u);
-    {
-        HeldImageFiles files(path, std::move(image));
-        char first[1000], second[10];
-        uint32_t read = 0;
-        const FileHandle one = files.OpenImage(path), two = files.OpenImage(path);
-        EXPECT_TRUE(files.Read(one, first, sizeof first, &read) && read == sizeof first);
-        EXPECT_TRUE(files.Read(two, second, sizeof second, &read));
-        EXPECT_EQ(std::string(second, read), bytes.substr(0, 10));
-        EXPECT_TRUE(files.Read(one, first, sizeof first, &read));
-        EXPECT_EQ(std::string(first, read), bytes.substr(1000, 1000));
-        EXPECT_EQ(files.OpenImage(path + "x"), InvalidFileHandle);
-    }
-    EXPECT_TRUE(DeleteFileW(WideFromUtf8(path).c_str()));
-}
-
 /// Runs orlup-cli.exe with those arguments through the command interpreter, and expects that exit
 /// status and each part of said somewhere in what it wrote to either output.
 void ExpectCli(const std::wstring& arguments, int status, std::vector<std::string> said = {}) {
@@ -147,24 +110,53 @@ void ExpectCli(const std::wstring& arguments, int status, std::vector<std::strin
         EXPECT_NE(output.find(part), std::string::npos) << part << " not in " << output;
 }
 
-// Flash and history as a technician types them, in turn. The image's name and %LOCALAPPDATA% hold
-// characters of no ANSI code page; the history has a record that a program left without its
-// newline. An image that another program may write is refused, with the system's text and its
-// code on the one line of the message, as on Linux.
-TEST(OrlupCliExeTest, FlashesAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
+// The image held in-process: judged by its size before anything is read; then read once, and
+// again by each transfer from an offset of its own, until the last user lets it go (else no other
+// program could open it for writing below). Then flash and history as a technician types them, in
+// turn. The image's name and %LOCALAPPDATA% hold characters of no ANSI code page; the history has
+// a record that a program left without its newline. An image that another program may write is
+// refused, with the system's text and its code on the one line of the message, as on Linux.
+TEST(OrlupCliExeTest, HoldsAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) {
     const TempFolder folder;
     const std::wstring image = folder.path + L"\\0493 \u00e9\u4e2d.hex";
+    const std::string path = Utf8FromWide(image);
+    std::string bytes(3000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
+    WriteBytes(image, bytes);
+    std::string seen;
+    HeldImage::TakeOptions options;
+    options.observer = [&](auto piece, std::size_t count) { seen.append(piece, piece + count); };
+    options.largest = 2999;
+    auto held = std::make_shared<HeldImage>();
+    EXPECT_EQ(HeldImage::Take(path, options, held.get()), 0u);
+    EXPECT_TRUE(held->size() == 3000 && seen.empty());
+    options.largest = 3000;
+    options.cancelled = [] { return true; };
+    EXPECT_EQ(HeldImage::Take(path, options, held.get()), ErrorCode::OperationAborted);
+    options.cancelled = nullptr;
+    ASSERT_EQ(HeldImage::Take(path, options, held.get()), 0u);
+    {
+        HeldImageFiles files(path, std::move(held));
+        char first[1000], second[10];
+        uint32_t read = 0;
+        const FileHandle one = files.OpenImage(path), two = files.OpenImage(path);
+        EXPECT_TRUE(files.Read(one, first, sizeof first, &read) && read == sizeof first);
+        EXPECT_TRUE(files.Read(two, second, sizeof second, &read));
+        EXPECT_EQ(std::string(second, read), bytes.substr(0, 10));
+        EXPECT_TRUE(files.Read(one, first, sizeof first, &read));
+        EXPECT_EQ(std::string(first, read), bytes.substr(1000, 1000));
+        EXPECT_EQ(files.OpenImage(path + "x"), InvalidFileHandle);
+    }
     const std::wstring quoted = L" \"" + image + L"\"";
-    WriteBytes(image, std::string(3000, 'Z'));
     const std::wstring appData = folder.path + L"\\\u00c4pp", history = appData + L"\\Orlup";
     CreateDirectoryW(appData.c_str(), nullptr), CreateDirectoryW(history.c_str(), nullptr);
     WriteBytes(history + L"\\history.jsonl", "{\"cut\": 1}");
     SetEnvironmentVariableW(L"LOCALAPPDATA", appData.c_str());
 
-    const std::string digest = "d8e82711038d0a16eca81944c4f3f3ec4de99d1c58498c5cbd223cac0aef865a";
+    const std::string digest = "7291514d2492fd7ff49e10ba7df95d19d31d199b89d74bcb62cebdee1bc1a498";
     const std::wstring sha256 = L" --sha256 " + WideFromUtf8(digest);
     ExpectCli(L"--simulate flash --json" + sha256 + quoted, 0,
-              {"\"image\":" + nlohmann::json(Utf8FromWide(image)).dump(), "\"event\":\"done\""});
+              {"\"image\":" + nlohmann::json(path).dump(), "\"event\":\"done\""});
     {
         const UniqueHandle writer(CreateFileW(image.c_str(), GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

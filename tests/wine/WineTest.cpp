@@ -127,12 +127,10 @@ TEST(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnc
         EXPECT_EQ(std::string("Flash Files(*.hex)\0*.hex\0All Files(*.*)\0*.*\0\0", 45),
                   std::string(request->lpstrFilter, 45));
         EXPECT_TRUE(request->nMaxFile == 260 && request->hwndOwner == mainWindow);
-        const std::string program = ModulePath();
-        EXPECT_EQ(program.substr(0, program.rfind('\\')), request->lpstrInitialDir);
-        char current[MAX_PATH] = {}, system[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, current);
+        EXPECT_EQ(FolderOf(ModulePath()), request->lpstrInitialDir);
+        char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, MAX_PATH);
-        EXPECT_STREQ(system, current);
+        EXPECT_EQ(std::filesystem::current_path().string(), system);
         SetCurrentDirectoryA("C:\\");
         const std::string answer = ++asked == 1 ? chosen : "";  // then Cancel
         std::strncpy(request->lpstrFile, answer.c_str(), request->nMaxFile - 1);
@@ -209,7 +207,8 @@ TEST(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnc
     EXPECT_TRUE(one != InvalidFileHandle && images.Close(one) && images.Close(two));
     EXPECT_EQ(images.OpenImage(chosen + "x"), InvalidFileHandle);
     EXPECT_EQ(images.LastError(), ErrorCode::FileNotFound);
-    const UsbDeviceRecord device{chosen};
+    UsbDeviceRecord device;
+    device.devicePath = chosen;
     const FileHandle port = images.OpenDevice(device);
     EXPECT_TRUE(images.OpenDevice(device) == InvalidFileHandle && images.Close(port));
     EXPECT_EQ(images.LastError(), ErrorCode::SharingViolation);
