@@ -291,8 +291,8 @@ private slots:
     }
 
     // What each way of giving a window command (a key, where one is named) leads to: the About
-    // box (with its icon, and closed by its own button), a message, nothing, or the end with the
-    // path box's text taken or not.
+    // box (with its icon, and closed by its own button, as a message is), a message, nothing, or
+    // the end with the path box's text taken or not.
     void windowCommands_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("result");
@@ -312,14 +312,14 @@ private slots:
         QFETCH(QString, result);
         Rig rig;
         Watcher watcher;
-        bool shownWell = true;
         watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
             if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
             bool icon = false;  // in a static of its own size
             for (QLabel* label : window->findChildren<QLabel*>())
                 icon |= label->pixmap().size() == QSize(32, 32) && label->width() == 32;
             window->findChild<QPushButton*>()->click();
-            shownWell &= !window->isVisible() && (icon || !qobject_cast<AboutDialog*>(window));
+            if (window->isVisible() || (!icon && qobject_cast<AboutDialog*>(window)))
+                watcher.seen.last() = "shown badly";
             window->close();
         };
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
@@ -335,7 +335,6 @@ private slots:
             watcher.seen.empty() ? "nothing" : watcher.seen.last().section(':', 0, 0);
         const bool taken = rig.dialog->imagePath() == "/images/0493.hex";
         QCOMPARE(rig.dialog->isVisible() ? seen : taken ? "taken" : "not taken", result);
-        QVERIFY(shownWell);
     }
 
     void helpKey_data() {
