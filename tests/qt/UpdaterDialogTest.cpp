@@ -91,19 +91,12 @@ struct Rig {
 
     explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
         dialog->show();
-        Activate(dialog.get());
-    }
-    static void Activate(QWidget* window) {
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     }
     template <typename Widget = QWidget>
     Widget* Control(int id) {
         return static_cast<Widget*>(FindControl(*dialog, id));
-    }
-    void StartUpdate(const QString& path) {
-        Control<QLineEdit>(IDC_IMAGE_PATH)->setText(path);
-        Control<QPushButton>(IDC_UPDATE_FLASH)->click();
     }
 };
 
@@ -254,7 +247,8 @@ private slots:
             rig.files.AddImage(attempt.path.toStdString()).bytes.resize(attempt.size);
             said.clear();
             watcher.seen.clear();
-            rig.StartUpdate(attempt.path);
+            rig.Control<QLineEdit>(IDC_IMAGE_PATH)->setText(attempt.path);
+            rig.Control<QPushButton>(IDC_UPDATE_FLASH)->click();
             QVERIFY(attempt.size == 0 ||
                     !(select->isEnabled() || rig.Control(IDC_UPDATE_FLASH)->isEnabled()));
             if (attempt.box.isEmpty()) break;
@@ -284,7 +278,8 @@ private slots:
 
         Rig closing(0x1301);
         closing.preparer.held = true;
-        closing.StartUpdate("/i/0498a.hex");
+        closing.Control<QLineEdit>(IDC_IMAGE_PATH)->setText("/i/0498a.hex");
+        closing.Control<QPushButton>(IDC_UPDATE_FLASH)->click();
         closing.dialog->close();
         QTest::qWait(20);  // for the reading's queued end too
         QVERIFY(closing.preparer.cancelSeen && closing.files.listings == 0);  // no attempt
@@ -364,7 +359,8 @@ private slots:
             window->close();
         };
         rig.dialog->OnSysCommand(IDM_ABOUT);
-        Rig::Activate(rig.dialog.get());
+        rig.dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
         QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
         QTextBrowser* window = rig.help.browser();
         if (folder.endsWith(".html")) {
@@ -375,7 +371,8 @@ private slots:
         QVERIFY(escClosedIt && window->isVisible() && !window->isModal());  // shown again
         QCOMPARE(window->windowTitle(), "Orlup Help");
         QCOMPARE(window->size(), QSize(640, 560));
-        Rig::Activate(rig.dialog.get());  // F1 again brings the open window to the front
+        rig.dialog->activateWindow();  // F1 again brings the open window to the front
+        QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
         QTest::keyClick(rig.dialog.get(), Qt::Key_F1);
         QVERIFY(QTest::qWaitForWindowActive(window));
     }
