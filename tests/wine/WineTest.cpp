@@ -47,17 +47,16 @@ bool Eventually(Condition condition, DWORD timeoutMs = 10000) {
 }
 
 /// A visible dialog of that process with that caption, message boxes included, once it shows.
-HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs = 10000) {
+HWND WaitForDialog(DWORD processId, const char* caption) {
     HWND at = nullptr;
-    auto shown = [&] {
+    Eventually([&] {
         while ((at = FindWindowExA(nullptr, at, "#32770", caption)) != nullptr) {
             DWORD owner = 0;
             GetWindowThreadProcessId(at, &owner);
             if (owner == processId && IsWindowVisible(at)) return true;
         }
         return false;
-    };
-    Eventually(shown, timeoutMs);
+    });
     return at;
 }
 
@@ -75,48 +74,6 @@ std::string Dismiss(HWND box) {
     return text;
 }
 
-/// A program folder of the test's own in the temporary folder, and the real main dialog, run
-/// modally on the test's thread over scripted printers and images and acted on by a user on a
-/// thread of its own; each test fails in its own way when it does not show.
-class WineTest : public testing::Test {
-protected:
-    WineTest() { CreateDirectoryA(folder.c_str(), nullptr); }
-    ~WineTest() override { RemoveDirectoryA(folder.c_str()); }
-
-    /// DoModal's result. Whatever the user leaves open is closed, so that no test hangs.
-    INT_PTR RunDialog(const std::function<void()>& user, std::optional<FlashSystem> system = {}) {
-        dialog = std::make_unique<UpdaterDialog>(app, system.value_or(files.System()),
-                                                 [this](OPENFILENAMEA* r) { return openFile(r); });
-        app.SetMainDialog(dialog.get());
-        const DWORD uiThread = GetCurrentThreadId();
-        std::atomic<bool> ended{false};
-        std::thread userThread([&] {
-            mainWindow = WaitForDialog(pid, MainCaption);
-            if (mainWindow != nullptr) user();
-            auto close = [](HWND window, LPARAM) { return PostMessageA(window, WM_CLOSE, 0, 0); };
-            while (!Eventually([&] { return ended.load(); }, 2000))
-                EnumThreadWindows(uiThread, close, 0);
-        });
-        const INT_PTR result = dialog->DoModal();
-        ended = true;
-        userThread.join();
-        app.SetMainDialog(nullptr);
-        return result;
-    }
-
-    HWND Item(int id) const { return GetDlgItem(mainWindow, id); }
-
-    const DWORD pid = GetCurrentProcessId();
-    // The program seems to run from here, so that a test decides which help files it has.
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / ("orlup-" + std::to_string(pid))).string();
-    WinApp app{folder + "\\Orlup.exe"};
-    FakePlatform files;
-    std::function<BOOL(OPENFILENAMEA*)> openFile = [](OPENFILENAMEA*) { return FALSE; };
-    std::unique_ptr<UpdaterDialog> dialog;
-    HWND mainWindow = nullptr;
-};
-
 TEST(PathRulesTest, OnlyTheBackslashEndsTheFolder) {
     EXPECT_EQ("0498rev3.hex", FileNameOf("\\\\server\\share\\0498rev3.hex"));
     EXPECT_EQ("", FileNameOf("C:/images/0493.hex"));
@@ -132,7 +89,15 @@ constexpr UINT WM_KEYF1 = 0x004D;  // what the system posts for F1; it becomes W
 // next transfer at once and takes the path box's text. The image is shared for reading; a printer
 // opens for one user. F1 in either dialog opens the help file named after the program with the
 // dialog's context when it has one and it opens; else the help page beside the program; else a box.
-TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnce) {
+TEST(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtOnce) {
+    const DWORD pid = GetCurrentProcessId();
+    // The program seems to run from here, so that the test decides which help files it has.
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("orlup-" + std::to_string(pid))).string();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WinApp app{folder + "\\Orlup.exe"};
+    FakePlatform files;
+    HWND mainWindow = nullptr;
     BOOL fileOpens = TRUE;
     INT_PTR pageResult = 33;  // above 32 when it opens
     std::string launches;
@@ -158,22 +123,22 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtO
     int asked = 0;
     // Both requests alike: the Flash filter first, the program's folder, the system folder as the
     // current one whatever the dialog left behind, and the path buffer of 260 bytes.
-    openFile = [&](OPENFILENAMEA* request) {
+    auto openFile = [&](OPENFILENAMEA* request) {
         EXPECT_EQ(std::string("Flash Files(*.hex)\0*.hex\0All Files(*.*)\0*.*\0\0", 45),
                   std::string(request->lpstrFilter, 45));
         EXPECT_TRUE(request->nMaxFile == 260 && request->hwndOwner == mainWindow);
-        const std::string program = ModulePath();
-        EXPECT_EQ(program.substr(0, program.rfind('\\')), request->lpstrInitialDir);
-        char current[MAX_PATH] = {}, system[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, current);
+        EXPECT_EQ(FolderOf(ModulePath()), request->lpstrInitialDir);
+        char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, MAX_PATH);
-        EXPECT_STREQ(system, current);
+        EXPECT_EQ(std::filesystem::current_path().string(), system);
         SetCurrentDirectoryA("C:\\");
         const std::string answer = ++asked == 1 ? chosen : "";  // then Cancel
         std::strncpy(request->lpstrFile, answer.c_str(), request->nMaxFile - 1);
         return answer.empty() ? FALSE : TRUE;
     };
-    auto progress = [&] { return SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0); };
+    auto dialog = std::make_unique<UpdaterDialog>(app, FlashSystem{files, files, images}, openFile);
+    auto item = [&](int id) { return GetDlgItem(mainWindow, id); };
+    auto progress = [&] { return SendMessageA(item(IDC_PROGRESS), PBM_GETPOS, 0, 0); };
     auto user = [&] {
         HMENU menu = GetSystemMenu(mainWindow, FALSE);
         const int count = GetMenuItemCount(menu);
@@ -182,9 +147,9 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtO
         PostClick(mainWindow, IDC_SELECT_FILE);  // chosen
         PostClick(mainWindow, IDC_SELECT_FILE);  // cancelled
         PostClick(mainWindow, IDC_UPDATE_FLASH);
-        ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Item(IDC_UPDATE_FLASH)); }));
-        EXPECT_TRUE(!IsWindowEnabled(Item(IDC_SELECT_FILE)) && IsWindowEnabled(Item(IDOK)) &&
-                    IsWindowEnabled(Item(IDC_IMAGE_PATH)));
+        ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(item(IDC_UPDATE_FLASH)); }));
+        EXPECT_TRUE(!IsWindowEnabled(item(IDC_SELECT_FILE)) && IsWindowEnabled(item(IDOK)) &&
+                    IsWindowEnabled(item(IDC_IMAGE_PATH)));
         PostMessageA(mainWindow, WM_KEYF1, 0, 0);
         PostMessageA(mainWindow, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0);
         HWND about = WaitForDialog(pid, "About Orlup");
@@ -202,8 +167,8 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtO
         EXPECT_TRUE(buttons == 1 && IsWindowVisible(GetDlgItem(box, IDOK)));
         EXPECT_TRUE(GetWindow(box, GW_OWNER) == mainWindow && !IsWindowEnabled(mainWindow));
         // Ticks reach the dialog inside the box's loop too: the first one enables the buttons.
-        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(Item(IDC_SELECT_FILE)); }) &&
-                    IsWindowEnabled(Item(IDC_UPDATE_FLASH)) && progress() == 100);
+        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(item(IDC_SELECT_FILE)); }) &&
+                    IsWindowEnabled(item(IDC_UPDATE_FLASH)) && progress() == 100);
         EXPECT_EQ(FlashTexts::Completion, Dismiss(box));
         EXPECT_FALSE(dialog->HasFineTimer());  // given back when the timer stopped
         PostClick(mainWindow, IDC_UPDATE_FLASH);
@@ -212,11 +177,24 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtO
             const LRESULT at = progress();
             return at > 0 && at < 100;
         }));
-        SetWindowTextA(Item(IDC_IMAGE_PATH), "typed by hand");
+        SetWindowTextA(item(IDC_IMAGE_PATH), "typed by hand");
         PostClick(mainWindow, IDOK);
     };
-    const INT_PTR result = RunDialog(user, FlashSystem{files, files, images});
-    EXPECT_TRUE(result == IDOK && asked == 2 && dialog->imagePath() == "typed by hand");
+    app.SetMainDialog(dialog.get());
+    const DWORD uiThread = GetCurrentThreadId();
+    std::atomic<bool> ended{false};
+    std::thread userThread([&] {  // whatever the user leaves open is closed, so that none hangs
+        mainWindow = WaitForDialog(pid, MainCaption);
+        if (mainWindow != nullptr) user();
+        auto close = [](HWND window, LPARAM) { return PostMessageA(window, WM_CLOSE, 0, 0); };
+        while (!Eventually([&] { return ended.load(); }, 2000))
+            EnumThreadWindows(uiThread, close, 0);
+    });
+    EXPECT_EQ(dialog->DoModal(), IDOK);
+    ended = true;
+    userThread.join();
+    app.SetMainDialog(nullptr);
+    EXPECT_TRUE(asked == 2 && dialog->imagePath() == "typed by hand");
     const UpdateCommand command = BuildUpdateCommand(300 * 1024);
     image.insert(image.begin(), command.begin(), command.end());  // all the printer may get
     const std::vector<uint8_t>& got = printer.received;  // that image, then a part of it again
@@ -239,15 +217,15 @@ TEST_F(WineTest, ChosenImageGoesOutUnderTheAboutBoxWithHelpAndExitEndsTheNextAtO
     app.OnHelp(IDD_UPDATER);
     DeleteFileA(helpFile.c_str());
     pageResult = SE_ERR_FNF;
-    std::string said;
-    std::thread dismissing([&] { said = Dismiss(WaitForDialog(pid, "Orlup")); });
+    std::thread dismissing(
+        [&] { EXPECT_EQ("Failed to launch help.", Dismiss(WaitForDialog(pid, "Orlup"))); });
     app.OnHelp(IDD_UPDATER);
     dismissing.join();
-    EXPECT_EQ("Failed to launch help.", said);
     EXPECT_EQ(
         "\\Orlup.HLP 1 102, \\Orlup.HLP 1 100, \\Orlup.HLP 1 102, open\\orlup-help.html 1, "
         "open\\orlup-help.html 1, ",
         launches);
+    RemoveDirectoryA(folder.c_str());
 }
 
 // Orlup.exe as a technician starts it: its own name on the boxes, Wine's Setup API searched.
