@@ -507,7 +507,7 @@ int WaitScenario() {
     const std::tuple<std::function<void()>, std::chrono::milliseconds, Event, Event> cases[] = {
         {[&] { pthread_kill(waiter, SIGUSR1); }, 150ms, Event::TimedOut, Event::TimedOut},
         {[&] { watch.Wake(); }, 5s, Event::Woken, Event::TimedOut},
-        {[&] { watch.Notify(), watch.Notify(); }, -1ms, Event::Changed, Event::TimedOut},
+        {[&] { watch.Notify(); }, -1ms, Event::Changed, Event::TimedOut},
         {[] { kill(getpid(), SIGTSTP); }, 5s, Event::Woken, Event::Woken},
         {[] { kill(getpid(), SIGINT); }, 5s, Event::Woken, Event::Woken}};
     for (const auto& [cause, timeout, event, next] : cases) {
