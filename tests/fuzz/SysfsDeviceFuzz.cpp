@@ -56,7 +56,6 @@ std::optional<uint16_t> HexIdIn(const std::string& raw) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Layout layout;
-    test::FakeSysfs& sysfs = layout.sysfs;
     const std::string device = layout.devices + port;
     FuzzedDataProvider input(data, size);
     std::string raw[5];
@@ -69,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Listed in name order: the fuzzed device first, where its ids can be read.
     const std::vector<UsbDeviceRecord> listed =
-        SysfsUsbDevices(sysfs.sysfsRoot(), devRoot).ListUsbDevices();
+        SysfsUsbDevices(layout.sysfs.sysfsRoot(), devRoot).ListUsbDevices();
     const std::optional<uint16_t> vendor = HexIdIn(raw[0]), product = HexIdIn(raw[1]);
     const bool read = vendor && product;
     FUZZ_CHECK(listed.size() == (read ? 3u : 2u));
