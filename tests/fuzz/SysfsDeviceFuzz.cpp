@@ -28,8 +28,7 @@ constexpr std::size_t pageSize = 4096;  // sysfs serves no attribute longer than
 // tmpfs: on disk each rewrite waits for the journal, a hundredfold slower.
 struct Layout {
     Layout() {
-        sysfs.AddDevice(port);
-        sysfs.AddInterface(port, "lp0", "lp0");
+        sysfs.AddDevice(port);  // its interface comes with the first input's uevent
         sysfs.AddDevice("usb1", "1d6b", "0002");
         sysfs.AddDevice("1-2", "044E", "200A", "ILV-A1", "Acme", "Ilvaran");
         sysfs.AddInterface("1-2", "lp1", "usb/lp1");
