@@ -279,17 +279,22 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
 
 // The transfer reads the image's snapshot through a handle of its own: nothing done to the file
 // afterwards reaches it. Only a regular file is opened: a FIFO without a writer would hang a
-// blocking open.
-TEST(LinuxImageTest, ReadsARegularImageAsOpenedThroughItsHandle) {
+// blocking open. An image too large to send is judged by its size alone, at once. Any other is
+// copied as it was opened, or refused when another program changes it meanwhile, whether its
+// size, its times or only its bytes tell. The copy ends at a cancel, is made where O_TMPFILE is
+// missing and leaves nothing behind; a failure to make one says where it was tried.
+TEST(LinuxImageTest, AnImageIsReadAsOpenedThroughASnapshotOrNotAtAll) {
     FakeSysfs scratch;
-    const std::string path = scratch.scratch() + "/0493fw.hex", fifo = path + ".fifo";
+    const std::string image = scratch.scratch() + "/0493fw.hex", huge = image + ".huge",
+                      fifo = image + ".fifo", tiny = scratch.scratch() + "/tiny",
+                      empty = scratch.scratch() + "/empty";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string original = "0493 image";
     std::string copy(16, '\0');
-    WriteFile(path, original);
+    WriteFile(image, original);
     LinuxImageFiles files;
-    const FileHandle handle = files.OpenImage(path);
-    WriteFile(path, "0493 other");
+    const FileHandle handle = files.OpenImage(image);
+    WriteFile(image, "0493 other");
     uint32_t first = 0, second = 0;
     uint64_t size = 0;
     EXPECT_TRUE(files.Read(handle, copy.data(), 4, &first) &&
@@ -297,29 +302,20 @@ TEST(LinuxImageTest, ReadsARegularImageAsOpenedThroughItsHandle) {
     EXPECT_TRUE(first + second == size && copy.substr(0, size) == original);
     EXPECT_TRUE(files.Close(handle) && !files.Close(handle) && !files.Size(handle, &size) &&
                 !files.Read(handle, &copy[0], 1, &first));
-    for (const auto& [refused, code] :
-         {std::pair(fifo, ErrorCode::AccessDenied), {path + ".missing", ErrorCode::FileNotFound}}) {
+    for (const auto& [refused, code] : {std::pair(fifo, ErrorCode::AccessDenied),
+                                        {image + ".missing", ErrorCode::FileNotFound}}) {
         EXPECT_EQ(files.OpenImage(refused), InvalidFileHandle) << refused;
         EXPECT_EQ(files.LastError(), code) << refused;
     }
     auto taken = std::make_shared<ImageSnapshot>();  // taken beforehand, as a front end does
-    ImageSnapshot::Take(path, {}, taken.get());
-    files.Serve(path, std::move(taken));
-    std::filesystem::remove(path);  // served all the same
-    EXPECT_TRUE(files.Close(files.OpenImage(path)));
-    files.Serve(path, nullptr, ErrorCode::DiskFull);  // as the snapshot taken beforehand failed
-    EXPECT_EQ(files.OpenImage(path), InvalidFileHandle);
+    ImageSnapshot::Take(image, {}, taken.get());
+    files.Serve(image, std::move(taken));
+    std::filesystem::remove(image);  // served all the same
+    EXPECT_TRUE(files.Close(files.OpenImage(image)));
+    files.Serve(image, nullptr, ErrorCode::DiskFull);  // as the snapshot taken beforehand failed
+    EXPECT_EQ(files.OpenImage(image), InvalidFileHandle);
     EXPECT_EQ(files.LastError(), ErrorCode::DiskFull);
-}
 
-// An image too large to send is judged by its size alone, at once. Any other is copied as it was
-// opened, or refused when another program changes it meanwhile, whether its size, its times or
-// only its bytes tell. The copy ends at a cancel, is made where O_TMPFILE is missing and leaves
-// nothing behind; a failure to make one says where it was tried.
-TEST(LinuxImageTest, ASnapshotIsTheImageAsOpenedOrNone) {
-    FakeSysfs scratch;
-    const std::string image = scratch.scratch() + "/0493fw.hex", huge = image + ".huge",
-                      tiny = scratch.scratch() + "/tiny", empty = scratch.scratch() + "/empty";
     std::string bytes(4 << 20, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
     WriteFile(huge, "");
