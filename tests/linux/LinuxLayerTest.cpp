@@ -386,15 +386,12 @@ TEST(LinuxRecordsTest, ALineGoesWholeOnALineOfItsOwnOrNotAtAll) {
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
     signal(SIGXFSZ, SIG_IGN);
-    // "b" stands for another process's record cut short; the last line fits but for its last 4
-    // bytes.
-    for (const char* line : {"a\n", "b", "d\n"}) EXPECT_EQ(AppendRecordLine(path, line), 0u);
-    const rlimit limited{7, unlimited.rlim_max};
+    // The last line fits but for its last 4 bytes.
+    for (const char* line : {"a\n", "d\n"}) EXPECT_EQ(AppendRecordLine(path, line), 0u);
+    const rlimit limited{5, unlimited.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limited);
     EXPECT_EQ(AppendRecordLine(path, "eeee\n"), ErrorCode::FileTooLarge);
     setrlimit(RLIMIT_FSIZE, &unlimited);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}),
-              "a\nb\nd\n");
     for (const auto& [made, mode] :
          {std::pair(path, 0600u), {scratch.scratch() + "/state", 0700u}}) {
         struct stat status {};
@@ -403,14 +400,20 @@ TEST(LinuxRecordsTest, ALineGoesWholeOnALineOfItsOwnOrNotAtAll) {
     EXPECT_EQ(AppendRecordLine(fifo, "x\n"), ErrorCode::AccessDenied);
     // The first absolute folder of the variables; the binary's test has XDG_STATE_HOME and HOME.
     EXPECT_EQ(HistoryPath("x", "/s:/t", "/h"), "/s/history.jsonl");
-    // Another process's lock is waited for.
-    const UniqueFd other(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Another process's lock is waited for, and its record, cut short meanwhile, is ended.
+    const UniqueFd other(open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     flock(other.Get(), LOCK_EX);
-    std::thread unlock([&] { std::this_thread::sleep_for(100ms), flock(other.Get(), LOCK_UN); });
+    std::thread unlock([&] {
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(write(other.Get(), "g", 1), 1);
+        flock(other.Get(), LOCK_UN);
+    });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(AppendRecordLine(path, "f\n") == 0 &&
                 std::chrono::steady_clock::now() - start >= 100ms);
     unlock.join();
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}),
+              "a\nd\ng\nf\n");
 }
 
 // A journal of the test's own at the journal's path.
