@@ -39,6 +39,7 @@
 #include "platform/linux/StandardDescriptors.h"
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/UsblpDeviceFiles.h"
+#include "platform/linux/WriteWatchdog.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
 #include "update/FlashUpdate.h"
@@ -267,6 +268,8 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
             sigset_t inherited{};  // SIGINT blocked, as a parent may leave it
             sigaddset(&inherited, SIGINT);
             pthread_sigmask(SIG_BLOCK, &inherited, nullptr);
+            // More writes before than there are watchdog slots: each must give its own back.
+            for (int i = 0; i < 100; ++i) WriteWatchdog(1s);
             return InstallInterruptionHandlers() && stall() ? 0 : 1;
         };
         EXPECT_TRUE(cause != Interrupt ? stall() : InChild(interrupted) == 0);
