@@ -288,9 +288,8 @@ TEST(LinuxImageTest, AnImageIsReadAsOpenedThroughASnapshotOrNotAtAll) {
                       fifo = image + ".fifo", tiny = scratch.scratch() + "/tiny",
                       empty = scratch.scratch() + "/empty";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string original = "0493 image";
     std::string copy(16, '\0');
-    WriteFile(image, original);
+    WriteFile(image, "0493 image");
     LinuxImageFiles files;
     const FileHandle handle = files.OpenImage(image);
     WriteFile(image, "0493 other");
@@ -298,7 +297,7 @@ TEST(LinuxImageTest, AnImageIsReadAsOpenedThroughASnapshotOrNotAtAll) {
     uint64_t size = 0;
     EXPECT_TRUE(files.Read(handle, copy.data(), 4, &first) &&
                 files.Read(handle, copy.data() + first, 16, &second) && files.Size(handle, &size));
-    EXPECT_TRUE(first + second == size && copy.substr(0, size) == original);
+    EXPECT_TRUE(first + second == size && copy.substr(0, size) == "0493 image");
     EXPECT_TRUE(files.Close(handle) && !files.Close(handle) && !files.Size(handle, &size) &&
                 !files.Read(handle, &copy[0], 1, &first));
     for (const auto& [refused, code] : {std::pair(fifo, ErrorCode::AccessDenied),
