@@ -28,8 +28,7 @@ constexpr std::size_t pageSize = 4096;  // sysfs serves no attribute longer than
 // tmpfs: on disk each rewrite waits for the journal, a hundredfold slower.
 struct Layout {
     Layout() {
-        sysfs.AddDevice(port);
-        sysfs.AddInterface(port, "lp0", "lp0");
+        sysfs.AddDevice(port);  // its interface comes with the first input's uevent
         sysfs.AddDevice("usb1", "1d6b", "0002");
         sysfs.AddDevice("1-2", "044E", "200A", "ILV-A1", "Acme", "Ilvaran");
         sysfs.AddInterface("1-2", "lp1", "usb/lp1");
@@ -56,7 +55,6 @@ std::optional<uint16_t> HexIdIn(const std::string& raw) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Layout layout;
-    test::FakeSysfs& sysfs = layout.sysfs;
     const std::string device = layout.devices + port;
     FuzzedDataProvider input(data, size);
     std::string raw[5];
@@ -69,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Listed in name order: the fuzzed device first, where its ids can be read.
     const std::vector<UsbDeviceRecord> listed =
-        SysfsUsbDevices(sysfs.sysfsRoot(), devRoot).ListUsbDevices();
+        SysfsUsbDevices(layout.sysfs.sysfsRoot(), devRoot).ListUsbDevices();
     const std::optional<uint16_t> vendor = HexIdIn(raw[0]), product = HexIdIn(raw[1]);
     const bool read = vendor && product;
     FUZZ_CHECK(listed.size() == (read ? 3u : 2u));

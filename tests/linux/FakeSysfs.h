@@ -43,19 +43,17 @@ public:
                    const std::string& idProduct = "200a", const std::string& serial = "",
                    const std::string& manufacturer = "", const std::string& product = "") {
         const std::string values[] = {idVendor, idProduct, serial, manufacturer, product};
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i)
             if (!values[i].empty()) WriteFile(Device(port) + "/" + Strings[i], values[i] + "\n");
-        }
         Link(port, DevicePart(port));
     }
     /// Interface 1.0, linked like the device; with lpName, bound to usblp with node devName.
     void AddInterface(const std::string& port, const std::string& lpName = "",
                       const std::string& devName = "") {
         std::filesystem::create_directories(Device(port) + "/" + port + ":1.0");
-        if (!lpName.empty()) {
+        if (!lpName.empty())
             WriteFile(Device(port) + "/" + port + ":1.0/usbmisc/" + lpName + "/uevent",
                       "MAJOR=180\nMINOR=0\nDEVNAME=" + devName + "\n");
-        }
         Link(port + ":1.0", DevicePart(port) + "/" + port + ":1.0");
     }
     /// <sysfs>/dev/char/<majorMinor>, leading to a class device of port's interface, such as
