@@ -43,13 +43,12 @@ bool Lock(int fd) {
     return true;
 }
 
-// True when the file is empty or ends a line. A last byte that cannot be read counts as a line's
-// end: at worst a line stays empty, which glues no records together.
+// True when the file is empty or ends a line. A last byte that cannot be read (an empty file's,
+// at offset -1, included) counts as a line's end: at worst a line stays empty, which glues no
+// records together.
 bool EndsALine(int fd, off_t size) {
     char last = '\n';
-    if (size > 0) {
-        [[maybe_unused]] const ssize_t read = pread(fd, &last, sizeof last, size - 1);
-    }
+    [[maybe_unused]] const ssize_t read = pread(fd, &last, sizeof last, size - 1);
     return last == '\n';
 }
 
