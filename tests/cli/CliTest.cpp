@@ -98,8 +98,17 @@ protected:
         fake.AddImage(Root + "0493b.hex") = {{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
         fake.AddImage(Root + "0493-4g.hex").reportedSize = 0x100000000ull;
         fake.AddImage(Root + "0498.hex").bytes.assign(10, 1);
+        context.period = std::chrono::microseconds(0);
+        context.historyPath =
+            testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()()) + ".jsonl";
+        context.appendLine = [](const std::string& path, const std::string& line) {
+            std::ofstream file(path, std::ios::app);
+            return file << line && file.flush() ? 0u : ErrorCode::PathNotFound;
+        };
+        context.signals.caught = [this] { return signalWhen() ? signal.load() : 0; };
+        context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
     }
-    ~CliTest() override { std::remove(historyPath.c_str()); }
+    ~CliTest() override { std::remove(context.historyPath.c_str()); }
 
     // One fake behind every seam, shared by the threads of --all as the system is.
     struct Platform : CliPlatform {
@@ -154,17 +163,7 @@ protected:
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
-        CliContext context(out, err, [this](auto) { return std::make_unique<Platform>(*this); });
         context.terminal = terminal;
-        context.period = period;
-        context.historyPath = historyPath;
-        context.appendLine = [](const std::string& path, const std::string& line) {
-            std::ofstream file(path, std::ios::app);
-            return file << line && file.flush() ? 0u : ErrorCode::PathNotFound;
-        };
-        context.signals.caught = [this] { return signalWhen() ? signal.load() : 0; };
-        context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
-        context.signals.stopProcess = stopProcess;
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
@@ -175,20 +174,17 @@ protected:
         return parsed;
     }
     std::vector<Json> Events() const { return JsonLines(std::istringstream(out.str())); }
-    std::vector<Json> History() const { return JsonLines(std::ifstream(historyPath)); }
+    std::vector<Json> History() const { return JsonLines(std::ifstream(context.historyPath)); }
 
     FakePlatform fake;
     std::deque<ScriptedWatch::Step> script;
     std::vector<bool> hotplugs;  // what each watch was asked for
     std::ostringstream out, err;
-    std::string historyPath =
-        testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()()) + ".jsonl";
     std::atomic<int> signal{0};
     std::function<bool()> signalWhen = [] { return true; };  // whether a look sees the signal
     std::atomic<int> looks_{0};
     std::atomic<bool> stopRequested{false};
-    std::function<void()> stopProcess;
-    std::chrono::microseconds period{0};
+    CliContext context{out, err, [this](auto) { return std::make_unique<Platform>(*this); }};
 };
 
 // Each attempt past the command line ends with the status a script can branch on and is recorded;
@@ -285,7 +281,7 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     EXPECT_THAT(out.str(),
                 testing::EndsWith("] 100% 2500/2500 bytes\n" + Completion + "\n" + Done));
 
-    period = std::chrono::milliseconds(5);
+    context.period = std::chrono::milliseconds(5);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run({"flash", Image}), 0);
     // The command, three pieces and the stopping tick: never sooner than four periods.
@@ -342,7 +338,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_EQ(out.str(), "SN2/1-2: failed before sending - No Ilvaran printers found\n");
 
     fake.Device("1-2").FailWrite(fake.Device("1-2").writeCalls + 2, ErrorCode::Timeout);
-    historyPath = "/dev/null/history.jsonl";
+    context.historyPath = "/dev/null/history.jsonl";
     SignalToMainThread(SIGTERM);  // after the transfers: no printer was cut short
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr(Done));
@@ -361,8 +357,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
 // --json: one object a line on standard output, parsed back, whatever bytes a device's strings
 // hold; the human text on standard error.
 TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
-    fake.Device("1-1").FailWrite(3, ErrorCode::DeviceNotConnected);
-    fake.Device("1-1").record.serial = "SN\xC3\x9C";
+    Printer("1-1", "SN\xC3\x9C", "/dev/usb/lp0").FailWrite(3, ErrorCode::DeviceNotConnected);
     EXPECT_EQ(Run({"flash", "--json", "--sha256", Digest, Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr("\"serial\":\"SN\xC3\x9C\""));
     const Json printer = Json::parse(
@@ -411,11 +406,10 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
 // station makes of each.
 TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTellApart) {
     fake.Device("1-1").record.vendorId = 0;
-    const auto unplug = [this](const std::string& port) { fake.Device(port).record.vendorId = 0; };
     // After how many transfers ended, what changes, and the events that follow.
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { Plug("1-1", "A"); }, {"started A", "done A"}},
-        {1, [&] { unplug("1-1"); }, {}},
+        {1, [&] { fake.Device("1-1").record.vendorId = 0; }, {}},
         {1, [&] { EXPECT_EQ(History().size(), 1u); }, {}},  // kept while the station goes on
         {1, [&] { stopRequested = true; }, {}},  // Ctrl-Z, once a transfer has come and gone
         // Re-powered after its update: the device comes before its driver's node.
@@ -426,7 +420,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         {1,
          [&] { Plug("1-5", "E").FailWrite(3, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
-        {2, [&] { unplug("1-5"); }, {}},
+        {2, [&] { fake.Device("1-5").record.vendorId = 0; }, {}},
         {2, [&] { Plug("1-5", "E").failWriteCall = -1; }, {"started E", "done E"}},
         {3, [&] { signal = SIGINT; }, {"summary "}},
     };
@@ -481,28 +475,22 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
 // Ctrl-Z during --all stops the program only once every transfer still running holds between two
 // pieces; after it goes on, every printer gets the whole image.
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
-    period = std::chrono::milliseconds(2);
-    Printer("1-2", "SN2");
-    Printer("1-3", "SN3");
+    context.period = std::chrono::milliseconds(2);
     // Each write takes longer than a period, so that a stop comes with writes under way.
-    for (const char* name : {"1-1", "1-2", "1-3"})
-        fake.Device(name).writeDelay = std::chrono::milliseconds(3);
-    fake.Device("1-3").FailWrite(1, ErrorCode::GenFailure);  // ended before the stop
+    for (const char* port : {"1-1", "1-2"})
+        Printer(port, port).writeDelay = std::chrono::milliseconds(3);
+    Printer("1-3", "SN3").FailWrite(1, ErrorCode::GenFailure);
+    script = {{1, [this] { stopRequested = true; }}};  // Ctrl-Z once that one has ended
     const auto total = [this] { return Received("1-1") + Received("1-2") + Received("1-3"); };
     int stops = 0;
     std::size_t stoppedAt = 0;
-    stopProcess = [&] {
+    context.signals.stopProcess = [&] {
         ++stops;
         const std::size_t before = stoppedAt = total();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(total(), before);
     };
-    std::thread user([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        stopRequested = true;
-    });
     EXPECT_EQ(Run({"flash", "--all", Image20k}), 1);
-    user.join();
     EXPECT_EQ(stops, 1);
     EXPECT_LT(stoppedAt, 2 * 20489u + 9);  // while the transfers ran, not once they were done
     EXPECT_EQ(total(), 2 * 20489u + 9);
