@@ -36,12 +36,10 @@ using LinuxSimulation =
 
 /// Simulated printers, or a sysfs's devices, with images as orlup-cli takes them on Linux.
 struct BenchPlatform : LinuxSimulation {
-    BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource* devices)
+    BenchPlatform(SimulatedPrinters& printers, UsbDeviceSource& devices)
         : LinuxSimulation(Borrow(printers)), devices(devices) {}
-    UsbDeviceSource& Devices() override {
-        return devices != nullptr ? *devices : LinuxSimulation::Devices();
-    }
-    UsbDeviceSource* devices;
+    UsbDeviceSource& Devices() override { return devices; }
+    UsbDeviceSource& devices;
 };
 
 /// Runs the command line to its end over those printers; its standard output.
@@ -49,7 +47,7 @@ std::string Run(const std::string& command, SimulatedPrinters& printers,
                 UsbDeviceSource* devices = nullptr) {
     std::ostringstream out, err;
     CliContext context(out, err, [&](auto) {
-        return std::unique_ptr<CliPlatform>(std::make_unique<BenchPlatform>(printers, devices));
+        return std::make_unique<BenchPlatform>(printers, devices != nullptr ? *devices : printers);
     });
     context.signals.caught = [] { return Signal.load(); };
     std::istringstream words("orlup-cli " + command);

@@ -59,12 +59,9 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
     OpenFile* file = Find(handle, true);
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
     FakeDevice& device = devices_.at(file->path);
-    const int call = device.writeCalls++;
-    uint32_t accepted = count;
-    if (call == device.failWriteCall) {
-        if (device.writeError != 0) return Fail(device.writeError);
-        accepted = count - std::min(count, device.shortBy);
-    }
+    const bool scripted = device.writeCalls++ == device.failWriteCall;
+    if (scripted && device.writeError != 0) return Fail(device.writeError);
+    const uint32_t accepted = scripted ? count - std::min(count, device.shortBy) : count;
     hold.unlock();  // a full queue holds up its own writer only
     std::this_thread::sleep_for(device.writeDelay);
     hold.lock();
