@@ -28,6 +28,7 @@ namespace orlup {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::duration<double, std::milli>;
 const std::string Image = "/tmp/0493-orlup-bench.hex";
 std::atomic<int> Signal{0};  // what every run is told was caught
 
@@ -77,10 +78,6 @@ double SlowestPace(const std::string& events, std::size_t count) {
     return slowest;
 }
 
-double Ms(Clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
 bool Report(const std::string& what, double figure, double bound, bool atLeast) {
     std::printf("%-58s %9.2f (bound %s %g)\n", what.c_str(), figure, atLeast ? ">=" : "<", bound);
     return atLeast ? figure >= bound : figure < bound;
@@ -122,7 +119,7 @@ int main() {
     for (int run = 0; run < 10; ++run) {
         const auto start = Clock::now();
         Run("list", printers, &devices);
-        list = std::max(list, Ms(Clock::now() - start));
+        list = std::max(list, Ms(Clock::now() - start).count());
     }
     met &= Report("list: 100 USB devices, 4 printers, slowest of 10, ms", list, 50, false);
     std::thread station([&] { Run("station " + Image, printers); });
@@ -132,7 +129,7 @@ int main() {
         const auto plugged = Clock::now();
         const std::string serial = printers.Plug(FirmwareModels[0]).serial;
         while (!printers.CommandTime(serial)) std::this_thread::yield();
-        slowest = std::max(slowest, Ms(*printers.CommandTime(serial) - plugged));
+        slowest = std::max(slowest, Ms(*printers.CommandTime(serial) - plugged).count());
     }
     Signal = 2;                        // the last run
     printers.Plug(FirmwareModels[1]);  // wakes the station to see the stop

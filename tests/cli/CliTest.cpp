@@ -12,7 +12,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -64,10 +63,7 @@ public:
         EXPECT_NE(timeout.count(), 0);  // a wait that never blocks would spin
         std::unique_lock<std::mutex> lock(devices_);
         const auto due = [this] { return !script_.empty() && ended_ >= script_.front().first; };
-        // With nothing more to come but the ends of transfers, which wake it, it times out too.
-        const auto longest =
-            script_.empty() ? std::chrono::milliseconds(10) : std::chrono::hours(1);
-        wake_.wait_for(lock, longest, [&] { return woken_ || due(); });
+        wake_.wait_for(lock, std::chrono::hours(1), [&] { return woken_ || due(); });
         if (std::exchange(woken_, false)) return Event::Woken;
         if (!due()) return Event::TimedOut;
         script_.front().second();
@@ -231,9 +227,7 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     }
     std::vector<Json> lines = History();
     ASSERT_EQ(lines.size(), std::size(cases));
-    // std::regex: GoogleTest's own on Windows knows neither classes nor counts.
-    EXPECT_TRUE(
-        std::regex_match(std::string(lines[0]["time"]), std::regex("[0-9-]{10}T[0-9:]{8}Z")));
+    EXPECT_EQ(std::string(lines[0]["time"]).size(), 20u);  // to the second
     lines[0].erase("time");
     Json first = Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
         "image": "", "size": 2500, "bytesSent": 2500, "result": "done", "code": 0, "sha256": ""})");
@@ -372,11 +366,8 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     expected[0]["image"] = Image, expected[0]["sha256"] = Digest;
     expected[4]["message"] = FlashTexts::WriteFailed + ErrorText(1167);
     std::vector<Json> events = Events();
-    for (Json& event : events) {
-        EXPECT_TRUE(std::regex_match(std::string(event["time"]),
-                                     std::regex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z")));
-        event.erase("time");
-    }
+    EXPECT_EQ(std::string(events.at(0)["time"]).size(), 24u);  // to the millisecond
+    for (Json& event : events) event.erase("time");
     for (Json& event : expected) event.update(printer);
     EXPECT_EQ(events, expected);
     EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
@@ -453,8 +444,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
 TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
     Printer("1-3", "C").record.vendorId = 0;  // plugged in later
     script = {{1, [&] { Plug("1-2", "B").FailWrite(2, ErrorCode::GenFailure); }},
-              {2, [&] { Plug("1-3", "C"); }},
-              {99, [] {}}};
+              {2, [&] { Plug("1-3", "C"); }}};
     // Ctrl-C once C has taken its command and two pieces, whichever thread looks first.
     signal = SIGINT;
     signalWhen = [this] { return Received("1-3") >= 9 + 2048; };
