@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <deque>
 #include <fstream>
 #include <mutex>
