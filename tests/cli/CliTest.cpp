@@ -6,13 +6,11 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <deque>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -56,26 +54,18 @@ const std::string Interrupted =
 /// that a step changes them as transfers run.
 class ScriptedWatch : public UsbDeviceWatch {
 public:
-    struct Step {
-        int afterEnded;
-        std::function<void()> change;
-    };
+    using Step = std::pair<int, std::function<void()>>;  // after how many ended, the change
     ScriptedWatch(std::deque<Step> script, std::mutex& devices)
         : script_(std::move(script)), devices_(devices) {}
 
     Event Wait(std::chrono::milliseconds timeout) override {
         EXPECT_NE(timeout.count(), 0);  // a wait that never blocks would spin
         std::unique_lock<std::mutex> lock(devices_);
-        const auto due = [this] {
-            return !script_.empty() && ended_ >= script_.front().afterEnded;
-        };
-        // With nothing more to come but the ends of transfers, which wake it, it times out too.
-        const auto longest =
-            script_.empty() ? std::chrono::milliseconds(10) : std::chrono::hours(1);
-        wake_.wait_for(lock, longest, [&] { return woken_ || due(); });
+        const auto due = [this] { return !script_.empty() && ended_ >= script_.front().first; };
+        wake_.wait_for(lock, std::chrono::hours(1), [&] { return woken_ || due(); });
         if (std::exchange(woken_, false)) return Event::Woken;
         if (!due()) return Event::TimedOut;
-        script_.front().change();
+        script_.front().second();
         script_.pop_front();
         return Event::Changed;
     }
@@ -103,8 +93,17 @@ protected:
         fake.AddImage(Root + "0493b.hex") = {{1, 2}, 0, 0, 0, 0, ErrorCode::GenFailure, 0};
         fake.AddImage(Root + "0493-4g.hex").reportedSize = 0x100000000ull;
         fake.AddImage(Root + "0498.hex").bytes.assign(10, 1);
+        context.period = std::chrono::microseconds(0);
+        context.historyPath =
+            testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()()) + ".jsonl";
+        context.appendLine = [](const std::string& path, const std::string& line) {
+            std::ofstream file(path, std::ios::app);
+            return file << line && file.flush() ? 0u : ErrorCode::PathNotFound;
+        };
+        context.signals.caught = [this] { return signalWhen() ? signal.load() : 0; };
+        context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
     }
-    ~CliTest() override { std::remove(historyPath.c_str()); }
+    ~CliTest() override { std::remove(context.historyPath.c_str()); }
 
     // One fake behind every seam, shared by the threads of --all as the system is.
     struct Platform : CliPlatform {
@@ -135,11 +134,6 @@ protected:
     test::FakeDevice& Plug(const std::string& port, const std::string& serial) {
         return Printer(port, serial, "/dev/usb/lp-" + port);
     }
-    /// The signal comes once the program has looked for one that many times in this run.
-    void SignalAfter(int caught, int looks) {
-        signal = caught;
-        signalWhen = [this, looks] { return ++looks_ > looks; };
-    }
     /// The signal is seen by the main thread alone, never by a transfer.
     void SignalToMainThread(int caught) {
         signal = caught;
@@ -164,17 +158,7 @@ protected:
         args.insert(args.begin(), "orlup-cli");
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
-        CliContext context(out, err, [this](auto) { return std::make_unique<Platform>(*this); });
         context.terminal = terminal;
-        context.period = period;
-        context.historyPath = historyPath;
-        context.appendLine = [](const std::string& path, const std::string& line) {
-            std::ofstream file(path, std::ios::app);
-            return file << line && file.flush() ? 0u : ErrorCode::PathNotFound;
-        };
-        context.signals.caught = [this] { return signalWhen() ? signal.load() : 0; };
-        context.signals.takeStopRequest = [this] { return stopRequested.exchange(false); };
-        context.signals.stopProcess = stopProcess;
         return RunCli(static_cast<int>(argv.size()), argv.data(), context);
     }
 
@@ -185,20 +169,17 @@ protected:
         return parsed;
     }
     std::vector<Json> Events() const { return JsonLines(std::istringstream(out.str())); }
-    std::vector<Json> History() const { return JsonLines(std::ifstream(historyPath)); }
+    std::vector<Json> History() const { return JsonLines(std::ifstream(context.historyPath)); }
 
     FakePlatform fake;
     std::deque<ScriptedWatch::Step> script;
     std::vector<bool> hotplugs;  // what each watch was asked for
     std::ostringstream out, err;
-    std::string historyPath =
-        testing::TempDir() + "orlup-cli-" + std::to_string(std::random_device()()) + ".jsonl";
     std::atomic<int> signal{0};
     std::function<bool()> signalWhen = [] { return true; };  // whether a look sees the signal
     std::atomic<int> looks_{0};
     std::atomic<bool> stopRequested{false};
-    std::function<void()> stopProcess;
-    std::chrono::microseconds period{0};
+    CliContext context{out, err, [this](auto) { return std::make_unique<Platform>(*this); }};
 };
 
 // Each attempt past the command line ends with the status a script can branch on and is recorded;
@@ -245,18 +226,15 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
     }
     std::vector<Json> lines = History();
     ASSERT_EQ(lines.size(), std::size(cases));
-    // std::regex: GoogleTest's own on Windows knows neither classes nor counts.
-    EXPECT_TRUE(
-        std::regex_match(std::string(lines[0]["time"]), std::regex("[0-9-]{10}T[0-9:]{8}Z")));
+    EXPECT_EQ(std::string(lines[0]["time"]).size(), 20u);  // to the second
     lines[0].erase("time");
     Json first = Json::parse(R"({"model": "Ilvaran", "serial": "SN1", "busPort": "1-1",
         "image": "", "size": 2500, "bytesSent": 2500, "result": "done", "code": 0, "sha256": ""})");
     first["image"] = Image, first["sha256"] = Digest;
     EXPECT_EQ(lines[0], first);
-    EXPECT_EQ(lines[4]["code"], ErrorCode::FileTooLarge);
-    EXPECT_EQ(lines[9]["image"], Root + "0493\"\n\xEF\xBF\xBD.hex");
+    EXPECT_EQ(Json({lines[4]["code"], lines[9]["image"], lines[10]["serial"]}),
+              Json({ErrorCode::FileTooLarge, Root + "0493\"\n\xEF\xBF\xBD.hex", ""}));
     EXPECT_THAT(lines[10]["result"], testing::StartsWith("orlup-cli: no Ilvaran"));
-    EXPECT_EQ(lines[10]["serial"], "");
 }
 
 // A signal that cuts a transfer short ends with its status, a line for the printer and its record
@@ -265,7 +243,10 @@ TEST_F(CliTest, CommandLinesEndWithTheirExitStatusAndHistoryRecordsEachAttempt) 
 TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     const std::string aborted = FlashTexts::WriteFailed + ErrorText(ErrorCode::OperationAborted);
     fake.Device("1-1").FailWrite(2, ErrorCode::OperationAborted);
-    SignalAfter(SIGINT, 2);  // the second piece's write is cut short
+    // The signal comes once the program has looked for one twice: the second piece's write is
+    // cut short.
+    signal = SIGINT;
+    signalWhen = [this] { return ++looks_ > 2; };
     EXPECT_EQ(Run({"flash", Image}), 130);
     EXPECT_EQ(err.str(), aborted + "\n" + Interrupted);
     const std::string failed = "SN1/1-1: failed after 1024 of 2500 bytes - " + aborted + "\n";
@@ -273,7 +254,8 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     fake.Device("1-1").FailWrite(fake.Device("1-1").writeCalls + 2, ErrorCode::OperationAborted);
     EXPECT_EQ(Run({"flash", "--all", Image}), 130);
     EXPECT_EQ(err.str(), "SN1/1-1: " + aborted + "\nSN1/1-1: " + Interrupted);
-    SignalAfter(SIGTERM, 1);  // between the first two pieces: the record says so too
+    signal = SIGTERM;  // between the first two pieces: the record says so too
+    signalWhen = [this] { return ++looks_ > 1; };
     EXPECT_EQ(Run({"flash", Image}), 143);
     EXPECT_EQ(err.str(), Interrupted);
     EXPECT_EQ(History().back()["result"], "Transfer interrupted after 1024 of 2500 bytes");
@@ -292,7 +274,7 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
     EXPECT_THAT(out.str(),
                 testing::EndsWith("] 100% 2500/2500 bytes\n" + Completion + "\n" + Done));
 
-    period = std::chrono::milliseconds(5);
+    context.period = std::chrono::milliseconds(5);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run({"flash", Image}), 0);
     // The command, three pieces and the stopping tick: never sooner than four periods.
@@ -336,12 +318,13 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
         {"1-2", 0, ""},
         {"/dev/usb/lp1", 0, ""},
         {"SN3", 5, "orlup-cli: printer SN3 is an Ilvaran-II, the image is for an Ilvaran\n"},
-        {"1-4", 5, "orlup-cli: printer 1-4 cannot be opened: busy - another program"},
+        {"1-4", 5,
+         "orlup-cli: printer 1-4 cannot be opened: busy - another program (a print "
+         "queue?) holds it\n"},
         {"TWIN", 5, "orlup-cli: TWIN names 2 printers; name one by its bus-port\n"}};
     for (const auto& [id, status, error] : cases) {
         EXPECT_EQ(Run({"flash", "--printer", id, Image}), status) << id;
-        EXPECT_THAT(err.str(), testing::StartsWith(error));
-        EXPECT_EQ(err.str().find('\n'), err.str().rfind('\n'));  // one line at most
+        EXPECT_EQ(err.str(), error);
         EXPECT_EQ(TakeReceived(all), (error.empty() ? Sizes{0, 2509, 0, 0, 0, 0} : Sizes(6))) << id;
     }
     fake.Device("1-2").FailOpen(fake.Device("1-2").opens + 1, ErrorCode::Busy);  // after the check
@@ -349,7 +332,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
     EXPECT_EQ(out.str(), "SN2/1-2: failed before sending - No Ilvaran printers found\n");
 
     fake.Device("1-2").FailWrite(fake.Device("1-2").writeCalls + 2, ErrorCode::Timeout);
-    historyPath = "/dev/null/history.jsonl";
+    context.historyPath = "/dev/null/history.jsonl";
     SignalToMainThread(SIGTERM);  // after the transfers: no printer was cut short
     EXPECT_EQ(Run({"flash", "--all", Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr(Done));
@@ -368,8 +351,7 @@ TEST_F(CliTest, PrinterNamesOnePrinterAndAllFlashesEveryFreeOne) {
 // --json: one object a line on standard output, parsed back, whatever bytes a device's strings
 // hold; the human text on standard error.
 TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
-    fake.Device("1-1").FailWrite(3, ErrorCode::DeviceNotConnected);
-    fake.Device("1-1").record.serial = "SN\xC3\x9C";
+    Printer("1-1", "SN\xC3\x9C", "/dev/usb/lp0").FailWrite(3, ErrorCode::DeviceNotConnected);
     EXPECT_EQ(Run({"flash", "--json", "--sha256", Digest, Image}), 1);
     EXPECT_THAT(out.str(), HasSubstr("\"serial\":\"SN\xC3\x9C\""));
     const Json printer = Json::parse(
@@ -383,14 +365,10 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     expected[0]["image"] = Image, expected[0]["sha256"] = Digest;
     expected[4]["message"] = FlashTexts::WriteFailed + ErrorText(1167);
     std::vector<Json> events = Events();
-    ASSERT_EQ(events.size(), expected.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        EXPECT_TRUE(std::regex_match(std::string(events[i]["time"]),
-                                     std::regex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z")));
-        events[i].erase("time");
-        expected[i].update(printer);
-        EXPECT_EQ(events[i], expected[i]);
-    }
+    EXPECT_EQ(std::string(events.at(0)["time"]).size(), 24u);  // to the millisecond
+    for (Json& event : events) event.erase("time");
+    for (Json& event : expected) event.update(printer);
+    EXPECT_EQ(events, expected);
     EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
     fake.Device("1-1").failWriteCall = -1;
     EXPECT_EQ(Run({"flash", "--json", Image20k}), 0);
@@ -419,11 +397,10 @@ TEST_F(CliTest, WaitFlashesThePrinterOncePluggedInAndEndsAtCtrlC) {
 // station makes of each.
 TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTellApart) {
     fake.Device("1-1").record.vendorId = 0;
-    const auto unplug = [this](const std::string& port) { fake.Device(port).record.vendorId = 0; };
     // After how many transfers ended, what changes, and the events that follow.
     const std::tuple<int, std::function<void()>, Strings> table[] = {
         {0, [&] { Plug("1-1", "A"); }, {"started A", "done A"}},
-        {1, [&] { unplug("1-1"); }, {}},
+        {1, [&] { fake.Device("1-1").record.vendorId = 0; }, {}},
         {1, [&] { EXPECT_EQ(History().size(), 1u); }, {}},  // kept while the station goes on
         {1, [&] { stopRequested = true; }, {}},  // Ctrl-Z, once a transfer has come and gone
         // Re-powered after its update: the device comes before its driver's node.
@@ -434,7 +411,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
         {1,
          [&] { Plug("1-5", "E").FailWrite(3, ErrorCode::GenFailure); },
          {"started E", "failed E"}},
-        {2, [&] { unplug("1-5"); }, {}},
+        {2, [&] { fake.Device("1-5").record.vendorId = 0; }, {}},
         {2, [&] { Plug("1-5", "E").failWriteCall = -1; }, {"started E", "done E"}},
         {3, [&] { signal = SIGINT; }, {"summary "}},
     };
@@ -466,8 +443,7 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
 TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
     Printer("1-3", "C").record.vendorId = 0;  // plugged in later
     script = {{1, [&] { Plug("1-2", "B").FailWrite(2, ErrorCode::GenFailure); }},
-              {2, [&] { Plug("1-3", "C"); }},
-              {99, [] {}}};
+              {2, [&] { Plug("1-3", "C"); }}};
     // Ctrl-C once C has taken its command and two pieces, whichever thread looks first.
     signal = SIGINT;
     signalWhen = [this] { return Received("1-3") >= 9 + 2048; };
@@ -489,47 +465,34 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
 // Ctrl-Z during --all stops the program only once every transfer still running holds between two
 // pieces; after it goes on, every printer gets the whole image.
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
-    period = std::chrono::milliseconds(2);
-    Printer("1-2", "SN2");
-    Printer("1-3", "SN3");
+    context.period = std::chrono::milliseconds(2);
     // Each write takes longer than a period, so that a stop comes with writes under way.
-    for (const char* name : {"1-1", "1-2", "1-3"})
-        fake.Device(name).writeDelay = std::chrono::milliseconds(3);
-    fake.Device("1-3").FailWrite(1, ErrorCode::GenFailure);  // ended before the stop
+    for (const char* port : {"1-1", "1-2"})
+        Printer(port, port).writeDelay = std::chrono::milliseconds(3);
+    Printer("1-3", "SN3").FailWrite(1, ErrorCode::GenFailure);
+    script = {{1, [this] { stopRequested = true; }}};  // Ctrl-Z once that one has ended
     const auto total = [this] { return Received("1-1") + Received("1-2") + Received("1-3"); };
     int stops = 0;
     std::size_t stoppedAt = 0;
-    stopProcess = [&] {
+    context.signals.stopProcess = [&] {
         ++stops;
         const std::size_t before = stoppedAt = total();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(total(), before);
     };
-    std::thread user([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        stopRequested = true;
-    });
     EXPECT_EQ(Run({"flash", "--all", Image20k}), 1);
-    user.join();
     EXPECT_EQ(stops, 1);
     EXPECT_LT(stoppedAt, 2 * 20489u + 9);  // while the transfers ran, not once they were done
     EXPECT_EQ(total(), 2 * 20489u + 9);
 }
 
-// The calendar against the C library's, day by day over five centuries and their leap days.
-TEST(HistoryTest, TimesAreWrittenInTheCalendarsUtc) {
-    for (std::time_t day = -98000; day < 102000; ++day) {  // 1701 to 2249, as system_clock reaches
-        const std::time_t seconds = day * 86400 + 45296;
-        const std::tm* utc = std::gmtime(&seconds);
-        char expected[32] = "";
-        if (utc == nullptr) continue;  // before 1970 on Windows
-        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", utc);
-        const std::string written = UtcTimestamp(std::chrono::system_clock::from_time_t(seconds));
-        if (written != expected) FAIL() << written << " for " << expected;
-    }
-    EXPECT_EQ(
-        UtcTimestamp(std::chrono::system_clock::time_point(std::chrono::milliseconds(7)), true),
-        "1970-01-01T00:00:00.007Z");
+// To the second in the history, to the millisecond in events; far from the epoch, so that the
+// milliseconds are what is left over of a large count.
+TEST(HistoryTest, TimesAreWrittenInUtcToTheSecondOrTheMillisecond) {
+    const auto leapDay =
+        std::chrono::system_clock::from_time_t(951827696) + std::chrono::milliseconds(7);
+    EXPECT_EQ(UtcTimestamp(leapDay) + UtcTimestamp(leapDay, true),
+              "2000-02-29T12:34:56Z2000-02-29T12:34:56.007Z");
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own
@@ -570,17 +533,12 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
             EXPECT_TRUE(printers.Close(handle));
             EXPECT_FALSE(printers.Close(handle) || printers.Close(0) || printers.Close(3));
         }
-        EXPECT_EQ(printers.ListUsbDevices().size(), trouble == Trouble::Unplug ? 1u : 2u);
-        EXPECT_EQ(seen, trouble == Trouble::Unplug ? Sizes{1} : Sizes{});
+        // One plugged in and one pulled out by its serial, each told of.
+        EXPECT_EQ(printers.Plug(FirmwareModels[0]).busPort, "sim-3");
+        printers.Unplug("SIM-0498");
+        EXPECT_EQ(seen, (trouble == Trouble::Unplug ? Sizes{1, 2, 1} : Sizes{3, 2}));
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
-    SimulatedPrinters printers;  // one plugged in and one pulled out by its serial, each told of
-    Sizes seen;
-    printers.SetChangeListener([&] { seen.push_back(printers.ListUsbDevices().size()); });
-    EXPECT_EQ(printers.Plug(FirmwareModels[0]).busPort, "sim-3");
-    printers.Unplug("SIM-0498");
-    EXPECT_EQ(seen, (Sizes{3, 2}));
-    EXPECT_EQ(printers.ListUsbDevices().front().serial, "SIM-0493");
 }
 
 }  // namespace

@@ -31,16 +31,13 @@ std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
 FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
     const std::lock_guard<std::mutex> hold(mutex);
     const std::string& devicePath = record.devicePath;
-    const auto device = devices_.find(devicePath);
-    if (device == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
-    if (device->second.openError != 0) return FailOpen(device->second.openError);
-    const bool alreadyOpen = std::any_of(open_.begin(), open_.end(), [&](const auto& entry) {
-        return entry.second.isDevice && entry.second.path == devicePath;
-    });
-    if (alreadyOpen) return FailOpen(ErrorCode::Busy);
-    if (device->second.opens++ == device->second.failOpenCall) {
-        return FailOpen(device->second.failOpenError);
-    }
+    const auto found = devices_.find(devicePath);
+    if (found == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
+    FakeDevice& device = found->second;
+    if (device.openError != 0) return FailOpen(device.openError);
+    for (const auto& [handle, file] : open_)
+        if (file.isDevice && file.path == devicePath) return FailOpen(ErrorCode::Busy);
+    if (device.opens++ == device.failOpenCall) return FailOpen(device.failOpenError);
     log.push_back("open device " + devicePath);
     open_[nextHandle_] = OpenFile{devicePath, true};
     return nextHandle_++;
@@ -62,12 +59,9 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
     OpenFile* file = Find(handle, true);
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
     FakeDevice& device = devices_.at(file->path);
-    const int call = device.writeCalls++;
-    uint32_t accepted = count;
-    if (call == device.failWriteCall) {
-        if (device.writeError != 0) return Fail(device.writeError);
-        accepted = count - std::min(count, device.shortBy);
-    }
+    const bool scripted = device.writeCalls++ == device.failWriteCall;
+    if (scripted && device.writeError != 0) return Fail(device.writeError);
+    const uint32_t accepted = scripted ? count - std::min(count, device.shortBy) : count;
     hold.unlock();  // a full queue holds up its own writer only
     std::this_thread::sleep_for(device.writeDelay);
     hold.lock();
