@@ -114,8 +114,11 @@ int Flash(int argc, char** argv, CliPlatform& platform, const CliContext& contex
     FlashRequest request;
     for (int c; (c = getopt_long(argc, argv, "", Options, nullptr)) != -1;) {
         std::chrono::seconds wait{};
-        if (c == 'p') {
+        if (c == 'p' && *optarg != '\0') {
             request.printerId = optarg;
+        } else if (c == 'p') {
+            // An empty name, as an unset shell variable gives, would otherwise mean "any printer".
+            return BadCommandLine(context, "--printer takes a serial, bus-port or node");
         } else if (c == 'a') {
             request.all = true;
         } else if (c == 'j') {

@@ -24,6 +24,9 @@ for args in "" "--simulate=smoke list" "list extra" "frobnicate" "history extra"
     [ $? = 2 ] && grep -q "^usage: orlup-cli" err && [ ! -s out ] || fail "usage for '$args'"
 done
 [ "$(head -n 1 err)" = "orlup-cli: history takes no operand" ] || fail "own words only"
+"$cli" flash --printer "" x > out 2> err
+[ $? = 2 ] && [ "$(head -n 1 err)" = "orlup-cli: --printer takes a serial, bus-port or node" ] ||
+    fail "empty --printer"
 "$cli" list --frobnicate 2> err
 [ "$(head -n 1 err)" = "orlup-cli: bad option or missing value: --frobnicate" ] || fail "which option"
 
