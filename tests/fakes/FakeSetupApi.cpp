@@ -63,15 +63,6 @@ int DestroyList(DeviceInfoSet) {
 
 }  // namespace
 
-FakeSetupApi::~FakeSetupApi() {
-    if (current == this) current = nullptr;
-}
-
-FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
-    interfaces.emplace_back().devicePath = devicePath;
-    return interfaces.back();
-}
-
 ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
     if (libraryMissing || std::strcmp(name, "setupapi.dll") != 0) return nullptr;
     ++loads;
