@@ -12,9 +12,8 @@ namespace {
 FakeSetupApi* current = nullptr;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
-    if (current->setFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
+    if (current->setFails || flags != (DigcfPresent | DigcfDeviceInterface))
         return InvalidDeviceInfoSet();
-    }
     ++current->setsOpen;
     return current;
 }

@@ -191,11 +191,9 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         // A claimed port stays open until its message is out; an opened image closes before it,
         // except that a failed transfer and the timer's text are told while it is open.
         EXPECT_EQ(rig.Before(shown, "close device " + Printer), c.stage >= Opened);
-        if (c.stage >= Opened && c.end.code != ErrorCode::FileNotFound) {
-            const bool toldFirst =
-                c.end.message == FlashTexts::NoTimer || (!completed && ticks > 0);
-            EXPECT_EQ(rig.Before("close image", shown), !toldFirst);
-        }
+        const bool toldOpen = c.end.message == FlashTexts::NoTimer || (!completed && ticks > 0);
+        EXPECT_EQ(rig.Before("close image", shown),
+                  c.stage >= Opened && c.end.code != ErrorCode::FileNotFound && !toldOpen);
         if (c.received < 0) continue;
         EXPECT_EQ(rig.Before("kill timer", "close image"), !completed);
         EXPECT_TRUE(rig.Before("close image", "close device " + Printer));
