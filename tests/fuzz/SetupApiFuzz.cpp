@@ -65,10 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     api.lookedUp.clear();
     const std::vector<UsbDeviceRecord> records = SetupApiDeviceSource(api).ListUsbDevices();
     FUZZ_CHECK(api.loads == api.frees && api.setsOpen == 0 && !api.misused);
-    if (fault != 0) {
-        FUZZ_CHECK(records.empty() && api.detailed.empty());
-        return 0;
-    }
+    if (fault != 0) readable.clear();  // a binding or a device set missing lists nothing
     FUZZ_CHECK(api.detailed == readable && records.size() == readable.size());
 
     static const std::regex idRule(R"(\\\\\?\\usb#vid_([0-9a-f]{4})&pid_([0-9a-f]{4}))");
