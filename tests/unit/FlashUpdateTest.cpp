@@ -140,6 +140,7 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         {badRead, {0, 20}, 1024, Fail(ReadFailed, ReadFault)},
         // Shrank after the size was taken: a failed read rather than waiting forever.
         {Size(1024, 1025), {0, 102}, 1024, Fail(ReadFailed, HandleEof)},
+        {Size(2048, 0xFFFFFFFE), {0, 0, 0}, 2048, Fail(ReadFailed, HandleEof)},  // the largest size
         {Path(""), {}, -1, {EmptyPath}, NoPrinter},
         {Path("C:\\flash\\flash0493.hex"), {}, -1, {BadFileName}, NoPrinter},
         {otherProduct, {}, -1, {"No Ilvaran printers found"}, NoPrinter},
