@@ -43,7 +43,8 @@ int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailDat
     return 1;
 }
 
-// What fits, terminated or not; a failing call may have scribbled in the buffer too.
+// What fits, without a terminator, as a registry string may be stored; a failing call may have
+// scribbled in the buffer too.
 int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*, uint8_t* buffer,
                 uint32_t bufferSize, uint32_t*) {
     const FakeInterface& entry = current->interfaces.at(device->devInst);
@@ -51,7 +52,7 @@ int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*
                                               : property == SpdrpDeviceDesc ? entry.deviceDesc
                                                                             : entry.location;
     const std::string written = value.value_or("scribbled");
-    std::memcpy(buffer, written.c_str(), std::min<std::size_t>(bufferSize, written.size() + 1));
+    std::memcpy(buffer, written.c_str(), std::min<std::size_t>(bufferSize, written.size()));
     return value.has_value();
 }
 
