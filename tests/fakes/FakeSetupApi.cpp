@@ -12,9 +12,8 @@ namespace {
 FakeSetupApi* current = nullptr;
 
 DeviceInfoSet GetClassDevs(const Guid*, const char*, void*, uint32_t flags) {
-    if (current->setFails || flags != (DigcfPresent | DigcfDeviceInterface)) {
+    if (current->setFails || flags != (DigcfPresent | DigcfDeviceInterface))
         return InvalidDeviceInfoSet();
-    }
     ++current->setsOpen;
     return current;
 }
@@ -44,7 +43,8 @@ int GetDetail(DeviceInfoSet, DeviceInterfaceData* data, DeviceInterfaceDetailDat
     return 1;
 }
 
-// What fits, terminated or not; a failing call may have scribbled in the buffer too.
+// What fits, without a terminator, as a registry string may be stored; a failing call may have
+// scribbled in the buffer too.
 int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*, uint8_t* buffer,
                 uint32_t bufferSize, uint32_t*) {
     const FakeInterface& entry = current->interfaces.at(device->devInst);
@@ -52,7 +52,7 @@ int GetProperty(DeviceInfoSet, DevInfoData* device, uint32_t property, uint32_t*
                                               : property == SpdrpDeviceDesc ? entry.deviceDesc
                                                                             : entry.location;
     const std::string written = value.value_or("scribbled");
-    std::memcpy(buffer, written.c_str(), std::min<std::size_t>(bufferSize, written.size() + 1));
+    std::memcpy(buffer, written.c_str(), std::min<std::size_t>(bufferSize, written.size()));
     return value.has_value();
 }
 
@@ -62,15 +62,6 @@ int DestroyList(DeviceInfoSet) {
 }
 
 }  // namespace
-
-FakeSetupApi::~FakeSetupApi() {
-    if (current == this) current = nullptr;
-}
-
-FakeInterface& FakeSetupApi::Add(const std::string& devicePath) {
-    interfaces.emplace_back().devicePath = devicePath;
-    return interfaces.back();
-}
 
 ModuleHandle FakeSetupApi::LoadLibraryA(const char* name) {
     if (libraryMissing || std::strcmp(name, "setupapi.dll") != 0) return nullptr;

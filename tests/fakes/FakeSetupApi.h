@@ -21,10 +21,9 @@ struct FakeInterface {
     std::optional<uint32_t> reportedSize;  // the detail size told instead of the true one
 };
 
-/// The five entry points, plain functions as the real ones are, read the fake loaded last.
+/// The five entry points, plain functions as the real ones are, read the fake loaded last: only
+/// a loaded library hands them out.
 struct FakeSetupApi : LibraryApi {
-    ~FakeSetupApi() override;
-    FakeInterface& Add(const std::string& devicePath);
     ModuleHandle LoadLibraryA(const char* name) override;
     ProcAddress GetProcAddress(ModuleHandle module, const char* name) override;
     void FreeLibrary(ModuleHandle) override { ++frees; }

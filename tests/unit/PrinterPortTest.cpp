@@ -16,7 +16,6 @@ protected:
         for (const char* path : {"a", "b", "c"}) files.AddDevice(path);
         files.AddDevice("two", 0x044E, 0x1301);
     }
-    test::FakeDevice& Device(const std::string& path) { return files.Device(path); }
     test::FakePlatform files;
 };
 
@@ -24,8 +23,8 @@ protected:
 // or refused is kept with why, for the hint that follows. Linux releases a descriptor even when
 // close fails, so a port that will not close is left out and never closed again.
 TEST_F(PortListTest, FindsTheFreePrintersOfTheIdsAndLeavesEveryPortClosed) {
-    Device("b").openError = ErrorCode::Busy;
-    Device("c").openError = ErrorCode::AccessDenied;
+    files.Device("b").openError = ErrorCode::Busy;
+    files.Device("c").openError = ErrorCode::AccessDenied;
     {
         PrinterPortList list(files, files);
         EXPECT_EQ(list.Find(0x044E, 0x200A), 1);
@@ -35,17 +34,17 @@ TEST_F(PortListTest, FindsTheFreePrintersOfTheIdsAndLeavesEveryPortClosed) {
         ASSERT_EQ(list.skipped().size(), 2u);
         EXPECT_EQ(list.skipped()[0].error * 10000 + list.skipped()[1].error,
                   ErrorCode::Busy * 10000 + ErrorCode::AccessDenied);
-        EXPECT_EQ(Device("two").opens + Device("mouse").opens, 0);
+        EXPECT_EQ(files.Device("two").opens + files.Device("mouse").opens, 0);
     }
-    EXPECT_EQ(Device("a").opens * 10 + Device("a").closes, 11);
-    Device("a").closeFails = true;
-    Device("b").openError = 0;
+    EXPECT_EQ(files.Device("a").opens * 10 + files.Device("a").closes, 11);
+    files.Device("a").closeFails = true;
+    files.Device("b").openError = 0;
     {
         PrinterPortList list(files, files);
         EXPECT_EQ(list.Find(0x044E, 0x200A), 1);
         EXPECT_EQ(list.ports()[0].devicePath(), "b");
     }
-    EXPECT_EQ(Device("a").closes, 2);
+    EXPECT_EQ(files.Device("a").closes, 2);
     EXPECT_EQ(files.OpenHandles(), 1);  // a's, which its close never gave back
 }
 
@@ -66,40 +65,40 @@ TEST_F(PortListTest, ClaimHandsOutFreePortsInOrderAndTheListClosesWhatIsOpen) {
         list.Release(first);
         EXPECT_EQ(first->isOpen(), 0);
         EXPECT_EQ(list.Claim(-1), first);
-        PrinterPort stranger(files, Device("two").record, 9);
+        PrinterPort stranger(files, files.Device("two").record, 9);
         list.Release(&stranger);
         EXPECT_EQ(list.Claim(-1), nullptr);
         ASSERT_EQ(first->Open(), 1);
     }
     EXPECT_EQ(files.OpenHandles(), 0);
-    EXPECT_EQ(Device("a").closes, 3);  // the test open, the release, the list's end
+    EXPECT_EQ(files.Device("a").closes, 3);  // the test open, the release, the list's end
 }
 
 // A write that fails, comes up short or finds no open port keeps its failure until the next
 // failure; a port replaced by assignment closes first.
 TEST_F(PortListTest, APortOpensOnceClosesOnceAndKeepsItsLastFailure) {
-    PrinterPort port(files, Device("a").record, 0);
+    PrinterPort port(files, files.Device("a").record, 0);
     EXPECT_EQ(port.isOpen() * 10 + port.Open(), 11);
     EXPECT_EQ(port.errorText(), "");
     EXPECT_EQ(port.Write("", 0), 1);  // zero bytes, zero written
-    Device("a").FailWrite(1, 0, 3);
+    files.Device("a").FailWrite(1, 0, 3);
     EXPECT_EQ(port.Write("abcdefgh", 8), 0);
     EXPECT_EQ(port.Write("ok", 2), 1);  // success leaves the last failure as it was
     EXPECT_EQ(port.errorText(), ErrorText(ErrorCode::WriteFault));
-    Device("a").FailWrite(3, ErrorCode::DeviceNotConnected);
+    files.Device("a").FailWrite(3, ErrorCode::DeviceNotConnected);
     EXPECT_EQ(port.Write("gone", 4), 0);
     EXPECT_EQ(port.errorText(), ErrorText(ErrorCode::DeviceNotConnected));
     EXPECT_EQ(port.Close() * 10 + port.Close(), 11);
-    EXPECT_EQ(Device("a").opens * 10 + Device("a").closes, 11);
+    EXPECT_EQ(files.Device("a").opens * 10 + files.Device("a").closes, 11);
     EXPECT_EQ(port.handle(), InvalidFileHandle);
 
-    PrinterPort moved(files, Device("a").record, 2);
+    PrinterPort moved(files, files.Device("a").record, 2);
     port = std::move(moved);
     EXPECT_EQ(port.isOpen() * 10 + moved.isOpen(), 10);
     EXPECT_EQ(port.name(), "USBPRINT-2");
-    Device("a").openError = ErrorCode::Busy;
-    port = PrinterPort(files, Device("a").record, 4);  // the open one closed first
-    EXPECT_EQ(Device("a").closes, 2);
+    files.Device("a").openError = ErrorCode::Busy;
+    port = PrinterPort(files, files.Device("a").record, 4);  // the open one closed first
+    EXPECT_EQ(files.Device("a").closes, 2);
     EXPECT_EQ(port.isOpen(), 0);
     EXPECT_EQ(port.errorText(), ErrorText(ErrorCode::Busy));
     EXPECT_EQ(port.lastError(), ErrorCode::Busy);
