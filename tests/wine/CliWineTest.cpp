@@ -1,7 +1,7 @@
 // What orlup-cli.exe has of its own under Wine: the write time limit and the console handler
 // ending a blocked printer write and every wait, the held image, and orlup-cli.exe itself: a UTF-16
-// path, an image another program may write, its history under %LOCALAPPDATA%, and, when asked, its
-// pace.
+// path, an image another program may write, its history under %LOCALAPPDATA% (its pace is
+// tests/wine/pace-bench.sh's).
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
@@ -166,25 +166,6 @@ TEST(OrlupCliExeTest, HoldsAnImageOfAnyNameAndKeepsItsHistoryUnderLocalAppData) 
     }
     // The console's text mode ends lines in CR LF.
     ExpectCli(L"history --json", 0, {"{\"cut\":1}\r\n{", "\"sha256\":\"" + digest});
-}
-
-// Not a test: it measures orlup-cli.exe's pace over 1 MiB at the real 10 ms period against the
-// clock, which a busy machine would make flaky. Run it by hand: scripts/wine-run.sh
-// build/windows/wine build/windows/tests/wine/orlup-cli-wine-tests.exe
-// --gtest_also_run_disabled_tests --gtest_filter='*Pace*'
-TEST(OrlupCliExeTest, DISABLED_Pace) {
-    const TempFolder folder;
-    const std::wstring image = folder.path + L"\\0493.hex";
-    WriteBytes(image, std::string(1 << 20, 'Z'));
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    ExpectCli(L"--help", 0);  // the program's own start and end, which no pace should include
-    const auto started = Clock::now();
-    ExpectCli(L"--simulate flash \"" + image + L"\"", 0);
-    const std::chrono::duration<double> took = Clock::now() - started - (started - start);
-    // 1 MiB at 102400 B/s takes 10.24 s.
-    std::printf("orlup-cli.exe, 1 MiB to a simulated printer: %.2f%% of 102400 B/s\n",
-                100 * 10.24 / took.count());
 }
 
 }  // namespace
