@@ -466,9 +466,9 @@ TEST_F(CliTest, AStationOnATerminalDrawsItsTableOverItself) {
 // pieces; after it goes on, every printer gets the whole image.
 TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     context.period = std::chrono::milliseconds(2);
-    // Each write takes longer than a period, so that a stop comes with writes under way.
+    // Each write takes five periods, so that a stop all but surely comes with writes under way.
     for (const char* port : {"1-1", "1-2"})
-        Printer(port, port).writeDelay = std::chrono::milliseconds(3);
+        Printer(port, port).writeDelay = std::chrono::milliseconds(10);
     Printer("1-3", "SN3").FailWrite(1, ErrorCode::GenFailure);
     script = {{1, [this] { stopRequested = true; }}};  // Ctrl-Z once that one has ended
     const auto total = [this] { return Received("1-1") + Received("1-2") + Received("1-3"); };
