@@ -497,11 +497,11 @@ TEST(HistoryTest, TimesAreWrittenInUtcToTheSecondOrTheMillisecond) {
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own
 // pace, 1 MiB/s: the loop takes at least 2 x 65 KiB of that time, a size
-// whose third byte is not 0.
+// whose third byte is not 0, announced as a larger one whose fourth byte is not 0 either.
 TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
     using Trouble = SimulatedPrinters::Trouble;
     using Bytes = std::vector<uint8_t>;
-    const UpdateCommand full = BuildUpdateCommand(4), big = BuildUpdateCommand(0x10400);
+    const UpdateCommand full = BuildUpdateCommand(4), big = BuildUpdateCommand(0x1010400);
     const Bytes command(full.begin(), full.end()), head(full.begin(), full.begin() + 5);
     // The trouble, what is written, the last write's error, the image bytes received.
     const std::tuple<Trouble, std::vector<Bytes>, uint32_t, uint64_t> cases[] = {
