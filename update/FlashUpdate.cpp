@@ -25,8 +25,7 @@ void FlashUpdate::OnUpdateFlash() {
     completed_ = false;
     sizeKnown_ = portOpened_ = commandSent_ = false;
     claimedPrinter_.reset();
-    endText_.clear();
-    endCode_ = 0;
+    end_ = {};
     imagePath_ = host_.TakeImagePath();
     if (imagePath_.empty()) {
         EndWith(FlashTexts::EmptyPath, 0);
@@ -163,8 +162,7 @@ void FlashUpdate::SendNextPiece() {
         busy_ = false;
         completed_ = true;
         CloseImage();
-        endText_ = FlashTexts::Completion;
-        endCode_ = 0;
+        end_ = {FlashTexts::Completion, 0};
         host_.AttemptEnded(outcome());
         host_.ShowCompletion(FlashTexts::Completion);
         DestroyPortList();
@@ -180,8 +178,7 @@ void FlashUpdate::FailTransfer(const std::string& text, uint32_t code) {
 }
 
 void FlashUpdate::EndWith(const std::string& text, uint32_t code) {
-    endText_ = text;
-    endCode_ = code;
+    end_ = {text, code};
     host_.AttemptEnded(outcome());
     host_.ShowMessage(text);
 }
@@ -189,8 +186,8 @@ void FlashUpdate::EndWith(const std::string& text, uint32_t code) {
 AttemptOutcome FlashUpdate::outcome() const {
     AttemptOutcome outcome;
     outcome.completed = completed_;
-    outcome.message = endText_;
-    outcome.errorCode = endCode_;
+    outcome.message = end_.text;
+    outcome.errorCode = end_.code;
     outcome.portOpened = portOpened_;
     outcome.commandSent = commandSent_;
     outcome.imageSize = sizeKnown_ ? imageSize_ : 0;

@@ -126,9 +126,11 @@ private:
     PrinterPort* claimedPort_ = nullptr;
     int printersFound_ = 0;
     std::vector<SkippedPrinter> skipped_;
-    // What outcome() tells of the current attempt.
-    std::string endText_;
-    uint32_t endCode_ = 0;
+    // What outcome() tells of the current attempt's end: nothing while it runs.
+    struct End {
+        std::string text;
+        uint32_t code = 0;
+    } end_;
     bool sizeKnown_ = false;
     bool portOpened_ = false;
     bool commandSent_ = false;

@@ -20,7 +20,6 @@ SetupApiBinding::~SetupApiBinding() {
 }
 
 int SetupApiBinding::Load() {
-    message_ = "";
     module_ = libraries_.LoadLibraryA("setupapi.dll");
     if (module_ == nullptr) {
         failed_ = 1;

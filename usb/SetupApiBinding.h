@@ -31,7 +31,7 @@ public:
 
     int loaded() const { return loaded_; }
     int failed() const { return failed_; }
-    /// "" while loading and after success; why the last Load failed otherwise.
+    /// "" unless Load failed; then why (each binding is loaded once).
     const char* message() const { return message_; }
     ModuleHandle module() const { return module_; }
 

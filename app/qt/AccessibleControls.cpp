@@ -4,6 +4,7 @@
 
 #include <QAccessibleWidget>
 #include <QProgressBar>
+#include <mutex>
 
 #include "TemplateWidgets.h"
 
@@ -60,8 +61,8 @@ QAccessibleInterface* MakePercentProgress(const QString& className, QObject* obj
 }  // namespace
 
 void UsePercentProgress() {
-    static const bool installed = (QAccessible::installFactory(MakePercentProgress), true);
-    (void)installed;
+    static std::once_flag installed;
+    std::call_once(installed, [] { QAccessible::installFactory(MakePercentProgress); });
 }
 
 void DescribeControls(QWidget& dialog) {

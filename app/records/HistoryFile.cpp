@@ -7,6 +7,7 @@
 #include <iomanip>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 #include "text/ErrorText.h"
@@ -106,15 +107,14 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point time, bool millis
     static std::mutex calendar;
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch());
     const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    char text[32] = "";
+    std::ostringstream stamp;
     {
         const std::lock_guard<std::mutex> lock(calendar);
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
+        stamp << std::put_time(std::gmtime(&seconds), "%Y-%m-%dT%H:%M:%S");
     }
-    std::string stamp = text;
     // Three digits: 1000 more, without the leading 1.
-    if (milliseconds) stamp += "." + std::to_string(1000 + ms.count() % 1000).substr(1);
-    return stamp + "Z";
+    if (milliseconds) stamp << '.' << std::to_string(1000 + ms.count() % 1000).substr(1);
+    return stamp.str() + "Z";
 }
 
 }  // namespace orlup

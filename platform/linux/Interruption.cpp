@@ -65,13 +65,14 @@ bool InstallInterruptionHandlers() {
     action.sa_handler = OnInterruption;  // and an empty mask, as value-initialised
     sigset_t wanted;
     sigemptyset(&wanted);
+    // sigaction fails only for a signal it does not know or may not catch: none of these.
     for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction previous {};
-        if (sigaction(signalNumber, nullptr, &previous) != 0) return false;
+        sigaction(signalNumber, nullptr, &previous);
         if (signalNumber == SIGHUP && previous.sa_handler == SIG_IGN) continue;
         // Whatever else the parent left: a shell starts a background job with SIGINT ignored,
         // and an inherited mask would swallow the signal, yet a stop must always be possible.
-        if (sigaction(signalNumber, &action, nullptr) != 0) return false;
+        sigaction(signalNumber, &action, nullptr);
         sigaddset(&wanted, signalNumber);
     }
     return pthread_sigmask(SIG_UNBLOCK, &wanted, nullptr) == 0;

@@ -81,14 +81,14 @@ void LinuxDeviceWatch::Notify() { Signal(changes_); }
 
 // Every announcement pending, so that a burst of them (a hub with its devices) ends one Wait.
 // The monitor lets through only the subsystems asked for; an overflowing socket lost some,
-// which may have told of a change too.
+// which may have told of a change too. (EWOULDBLOCK is EAGAIN on Linux.)
 bool LinuxDeviceWatch::TakeAnnouncements() {
     bool changed = false;
     while (udev_device* device = udev_monitor_receive_device(monitor_.get())) {
         udev_device_unref(device);
         changed = true;
     }
-    return changed || (errno != EAGAIN && errno != EWOULDBLOCK);
+    return changed || errno != EAGAIN;
 }
 
 UsbDeviceWatch::Event LinuxDeviceWatch::Wait(std::chrono::milliseconds timeout) {

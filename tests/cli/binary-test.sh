@@ -30,8 +30,10 @@ done
 "$cli" list --frobnicate 2> err
 [ "$(head -n 1 err)" = "orlup-cli: bad option or missing value: --frobnicate" ] || fail "which option"
 
-# Simulated printers are listed as such, so that nobody takes them for real ones.
-"$cli" --simulate list --json > out 2> err && grep -q '"description": "Simulated Ilvaran-II"' out ||
+# Simulated printers are listed as such, so that nobody takes them for real ones; the JSON is
+# indented for a reader.
+"$cli" --simulate list --json > out 2> err &&
+    grep -q '^    "description": "Simulated Ilvaran-II",$' out ||
     fail "simulated list"
 "$cli" --simulate flash 0493sample.hex > out 2> err || fail "simulated flash"
 grep -q "^100% 3000/3000 bytes$" out || fail "no progress line"
