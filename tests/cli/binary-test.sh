@@ -38,6 +38,7 @@ done
 "$cli" --simulate flash 0493sample.hex > out 2> err || fail "simulated flash"
 grep -q "^100% 3000/3000 bytes$" out || fail "no progress line"
 grep -q "^SIM-0493/sim-1: done, 3000 bytes, sha256 [0-9a-f]\{64\}$" out || fail "no summary"
+"$cli" --simulate flash --all 0493sample.hex > out 2> err || fail "--all, every printer done"
 "$cli" --simulate=unplug flash --printer sim-1 0493sample.hex > out 2> err
 [ $? = 1 ] && grep -q "^USB port write failed - .*(0x48F)$" err || fail "unplugged half-way"
 # No printer here: the message alone, nothing of hotplug events, which only --wait needs.
@@ -48,7 +49,7 @@ mkdir gone && (cd gone && rmdir "$work/gone" && "$cli" flash 0493sample.hex > "$
     echo $? > "$work/status")
 [ "$(cat status)" = 4 ] && [ "$(wc -l < err)" = 1 ] &&
     grep -q "^orlup-cli: the current folder cannot be told: " err || fail "current folder gone"
-[ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 3 ] &&
+[ "$("$cli" history | grep -c " $work/0493sample.hex ")" = 4 ] &&
     [ -s "$work/state/orlup/history.jsonl" ] || fail "history"
 XDG_STATE_HOME="$work/none" "$cli" history > out 2> err
 [ $? = 0 ] && grep -q "^No flash attempts recorded in $work/none/orlup" err || fail "no history"
