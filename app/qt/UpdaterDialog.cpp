@@ -166,7 +166,6 @@ void UpdaterDialog::OnUpdateFlash() {
     if (seams_.preparer == nullptr || ModelForPath(path) == nullptr) return StartAttempt();
     preparedPath_ = path;
     EnableButtons(false);
-    cancelPreparing_ = false;
     preparing_ = std::thread([this, path] {
         seams_.preparer->Take(path, [this] { return cancelPreparing_.load(); });
         QMetaObject::invokeMethod(

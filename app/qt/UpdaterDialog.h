@@ -76,7 +76,7 @@ private:
     FlashUpdate flash_;
     std::map<uint32_t, QTimer*> timers_;  // children of the dialog
     std::thread preparing_;
-    std::atomic<bool> cancelPreparing_{false};
+    std::atomic<bool> cancelPreparing_{false};  // set once, as the dialog ends
     ImagePreparer::Prepared prepared_;
     std::string preparedPath_;
     std::string attemptStart_;
