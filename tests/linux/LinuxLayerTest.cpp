@@ -285,9 +285,8 @@ TEST_F(UsblpTest, AWaitingWriteEndsAsItsCauseSays) {
 TEST(LinuxImageTest, AnImageIsReadAsOpenedThroughASnapshotOrNotAtAll) {
     using namespace ErrorCode;
     FakeSysfs scratch;
-    const std::string image = scratch.scratch() + "/0493fw.hex", huge = image + ".huge",
-                      fifo = image + ".fifo", tiny = scratch.scratch() + "/tiny",
-                      empty = scratch.scratch() + "/empty";
+    const std::string dir = scratch.scratch(), image = dir + "/0493fw.hex", huge = image + ".huge",
+                      fifo = image + ".fifo", tiny = dir + "/tiny", empty = dir + "/empty";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::string copy(16, '\0');
     WriteFile(image, "0493 image");

@@ -21,13 +21,13 @@ using namespace orlup::test;
 
 // Records each modal window or popup menu as it comes up, by its title, and for a message box
 // "title: text on owner's title", marked when it lacks the warning icon, OK alone, plain text or
-// modality. Then hands it to onShown, which closes it unless told otherwise. Polls, so that it
-// works inside the windows' own loops too.
+// modality. Then hands it to onShown, which is to close it. Polls, so that it works inside the
+// windows' own loops too.
 struct Watcher : QObject {
     QStringList seen;
-    std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
+    std::function<void(QWidget*)> onShown;
     QTimer poll;
-    Watcher() {
+    explicit Watcher(std::function<void(QWidget*)> shown) : onShown(std::move(shown)) {
         connect(&poll, &QTimer::timeout, this, [this] {
             QWidget* top = QApplication::activePopupWidget();
             if (top == nullptr) top = QApplication::activeModalWidget();
@@ -159,8 +159,7 @@ private slots:
         const QString longest = "/x" + QString("/directory").repeated(25) + "/0493ab";
         const QStringList typed = {"", QFileInfo(chosen).fileName(), longest, longest + 'c'};
         QStringList folders, filters;  // each label with the patterns Qt reads from it
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* window) {
+        Watcher watcher([&](QWidget* window) {
             auto* combo = window->findChild<QComboBox*>("fileTypeCombo");
             folders << static_cast<QFileDialog*>(window)->directory().absolutePath();
             if (watcher.seen.size() == 1) return QTest::keyClick(window, Qt::Key_Escape);
@@ -171,7 +170,7 @@ private slots:
             auto* name = window->findChild<QLineEdit*>("fileNameEdit");
             name->setText(typed.at(watcher.seen.size() - 1));
             QTest::keyClick(name, Qt::Key_Return);
-        };
+        });
         for (const QString& shown : {QString("typed by hand"), chosen, longest, longest}) {
             rig.Control<QPushButton>(IDC_SELECT_FILE)->click();
             QCOMPARE(edit->text(), shown);
@@ -196,8 +195,7 @@ private slots:
                  QDir::currentPath() + "/0493.hex");
         QCOMPARE(out.str(), std::string());
         Rig rig;  // its seams, and its dialog left behind, as a window of another program
-        Watcher watcher;
-        watcher.onShown = [](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); };
+        Watcher watcher([](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); });
         QVERIFY(!UpdaterApp::InitInstance(
             {rig.files.System(), rig.chooser, rig.help, options.simulate, {}, nullptr},
             options.imagePath));
@@ -218,12 +216,11 @@ private slots:
         rig.printer.record.busPort = "1-1";
         QWidget* select = rig.Control(IDC_SELECT_FILE);
         bool enabledInBox = false;
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* box) {
+        Watcher watcher([&](QWidget* box) {
             // The ticks that enable the buttons again arrive while the box is still open.
             enabledInBox = QTest::qWaitFor([&] { return select->isEnabled(); }, 2000);
             box->close();
-        };
+        });
         auto* bar = rig.Control<QProgressBar>(IDC_PROGRESS);
         QStringList said;  // what the bar tells assistive technology
         connect(bar, &QProgressBar::valueChanged, [&] {
@@ -301,8 +298,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, result);
         Rig rig;
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
+        Watcher watcher([&](QWidget* window) {  // the menu's item, or the box's own button
             if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
             bool icon = false;  // in a static of its own size
             for (QLabel* label : window->findChildren<QLabel*>())
@@ -311,7 +307,7 @@ private slots:
             if (window->isVisible() || (!icon && qobject_cast<AboutDialog*>(window)))
                 watcher.seen.last() = "shown badly";
             window->close();
-        };
+        });
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
         edit->setText("/images/0493.hex");
         edit->setFocus();
@@ -339,9 +335,8 @@ private slots:
         Rig rig;
         QDir(rig.programDir.path()).mkpath(folder);
         QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + "/orlup-help.html");
-        Watcher watcher;
         bool escClosedIt = false;  // the help window takes keys although the About box is modal
-        watcher.onShown = [&](QWidget* window) {
+        Watcher watcher([&](QWidget* window) {
             if (qobject_cast<AboutDialog*>(window) != nullptr) {
                 QTest::keyClick(window, Qt::Key_F1);
                 QTextBrowser* help = rig.help.browser();
@@ -351,7 +346,7 @@ private slots:
                 }
             }
             window->close();
-        };
+        });
         rig.dialog->OnSysCommand(IDM_ABOUT);
         rig.dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
