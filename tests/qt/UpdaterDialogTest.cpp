@@ -311,6 +311,7 @@ private slots:
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
         edit->setText("/images/0493.hex");
         edit->setFocus();
+        // At the dialog's centre, on the group box between the path box and the bar.
         if (how == "mouse") QTest::mouseClick(rig.dialog->windowHandle(), Qt::RightButton);
         if (how.startsWith("Update")) rig.Control(IDC_UPDATE_FLASH)->setFocus();
         if (how[0].isUpper()) QTest::keySequence(QApplication::focusWidget(), how.section(' ', -1));
