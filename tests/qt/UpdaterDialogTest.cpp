@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include "AboutDialog.h"
 #include "CommandLine.h"
@@ -194,7 +195,7 @@ private slots:
         QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
                  QDir::currentPath() + "/0493.hex");
         QCOMPARE(out.str(), std::string());
-        Rig rig;  // its seams, and its dialog left behind, as a window of another program
+        Rig rig;  // for its seams; its own dialog, not modal, goes unwatched
         Watcher watcher([](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); });
         QVERIFY(!UpdaterApp::InitInstance(
             {rig.files.System(), rig.chooser, rig.help, options.simulate, {}, nullptr},
