@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <sstream>
-#include <tuple>
 
 #include "AboutDialog.h"
 #include "CommandLine.h"
