@@ -42,19 +42,18 @@ public:
     void AddDevice(const std::string& port, const std::string& idVendor = "044e",
                    const std::string& idProduct = "200a", const std::string& serial = "",
                    const std::string& manufacturer = "", const std::string& product = "") {
+        const std::string folder = Made(port, DevicePart(port));
         const std::string values[] = {idVendor, idProduct, serial, manufacturer, product};
         for (int i = 0; i < 5; ++i)
-            if (!values[i].empty()) WriteFile(Device(port) + "/" + Strings[i], values[i] + "\n");
-        Link(port, DevicePart(port));
+            if (!values[i].empty()) WriteFile(folder + "/" + Strings[i], values[i] + "\n");
     }
     /// Interface 1.0, linked like the device; with lpName, bound to usblp with node devName.
     void AddInterface(const std::string& port, const std::string& lpName = "",
                       const std::string& devName = "") {
-        std::filesystem::create_directories(Device(port) + "/" + port + ":1.0");
+        const std::string folder = Made(port + ":1.0", DevicePart(port) + "/" + port + ":1.0");
         if (!lpName.empty())
-            WriteFile(Device(port) + "/" + port + ":1.0/usbmisc/" + lpName + "/uevent",
+            WriteFile(folder + "/usbmisc/" + lpName + "/uevent",
                       "MAJOR=180\nMINOR=0\nDEVNAME=" + devName + "\n");
-        Link(port + ":1.0", DevicePart(port) + "/" + port + ":1.0");
     }
     /// <sysfs>/dev/char/<majorMinor>, leading to a class device of port's interface, such as
     /// usblp's "usbmisc/lp0".
@@ -71,12 +70,12 @@ private:
     static std::string DevicePart(const std::string& port) {
         return "devices/platform/dummy_hcd.0/usb" + port.substr(0, port.find('-')) + "/" + port;
     }
-    std::string Device(const std::string& port) const {
-        return sysfsRoot() + "/" + DevicePart(port);
-    }
-    void Link(const std::string& name, const std::string& target) const {
-        std::filesystem::create_directory_symlink("../../../" + target,
+    /// <sysfs>/<part>, linked in bus/usb/devices as name.
+    std::string Made(const std::string& name, const std::string& part) const {
+        std::filesystem::create_directories(sysfsRoot() + "/" + part);
+        std::filesystem::create_directory_symlink("../../../" + part,
                                                   sysfsRoot() + "/bus/usb/devices/" + name);
+        return sysfsRoot() + "/" + part;
     }
 
     std::string base_ = (std::filesystem::temp_directory_path() / "orlup-sysfs-XXXXXX").string();

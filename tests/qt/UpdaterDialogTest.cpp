@@ -21,13 +21,13 @@ using namespace orlup::test;
 
 // Records each modal window or popup menu as it comes up, by its title, and for a message box
 // "title: text on owner's title", marked when it lacks the warning icon, OK alone, plain text or
-// modality. Then hands it to onShown, which closes it unless told otherwise. Polls, so that it
-// works inside the windows' own loops too.
+// modality. Then hands it to onShown, which is to close it. Polls, so that it works inside the
+// windows' own loops too.
 struct Watcher : QObject {
     QStringList seen;
-    std::function<void(QWidget*)> onShown = [](QWidget* window) { window->close(); };
+    std::function<void(QWidget*)> onShown;
     QTimer poll;
-    Watcher() {
+    explicit Watcher(std::function<void(QWidget*)> shown) : onShown(std::move(shown)) {
         connect(&poll, &QTimer::timeout, this, [this] {
             QWidget* top = QApplication::activePopupWidget();
             if (top == nullptr) top = QApplication::activeModalWidget();
@@ -91,7 +91,6 @@ struct Rig {
 
     explicit Rig(int productId = 0x200a) : printer(files.AddDevice("printer", 0x044e, productId)) {
         dialog->show();
-        dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     }
     template <typename Widget = QWidget>
@@ -160,8 +159,7 @@ private slots:
         const QString longest = "/x" + QString("/directory").repeated(25) + "/0493ab";
         const QStringList typed = {"", QFileInfo(chosen).fileName(), longest, longest + 'c'};
         QStringList folders, filters;  // each label with the patterns Qt reads from it
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* window) {
+        Watcher watcher([&](QWidget* window) {
             auto* combo = window->findChild<QComboBox*>("fileTypeCombo");
             folders << static_cast<QFileDialog*>(window)->directory().absolutePath();
             if (watcher.seen.size() == 1) return QTest::keyClick(window, Qt::Key_Escape);
@@ -172,7 +170,7 @@ private slots:
             auto* name = window->findChild<QLineEdit*>("fileNameEdit");
             name->setText(typed.at(watcher.seen.size() - 1));
             QTest::keyClick(name, Qt::Key_Return);
-        };
+        });
         for (const QString& shown : {QString("typed by hand"), chosen, longest, longest}) {
             rig.Control<QPushButton>(IDC_SELECT_FILE)->click();
             QCOMPARE(edit->text(), shown);
@@ -196,13 +194,11 @@ private slots:
         QCOMPARE(ReadStartOptions({"orlup", "0493.hex"}, out)->imagePath,
                  QDir::currentPath() + "/0493.hex");
         QCOMPARE(out.str(), std::string());
-        FakePlatform files;
-        QtFileChooser chooser;
-        HelpWindow help{QString()};
-        Watcher watcher;
-        watcher.onShown = [](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); };
+        Rig rig;  // for its seams; its own dialog, not modal, goes unwatched
+        Watcher watcher([](QWidget* dialog) { ExpectReadyForKeyboardAndScreenReader(*dialog); });
         QVERIFY(!UpdaterApp::InitInstance(
-            {files.System(), chooser, help, options.simulate, {}, nullptr}, options.imagePath));
+            {rig.files.System(), rig.chooser, rig.help, options.simulate, {}, nullptr},
+            options.imagePath));
         QCOMPARE(watcher.seen.size(), std::size_t(1));
         // Like MulDiv: half a pixel and more rounds up.
         QCOMPARE(DialogUnits(7, 13).ToPixels(217, 98, 50, 14), QRect(380, 159, 88, 23));
@@ -220,41 +216,37 @@ private slots:
         rig.printer.record.busPort = "1-1";
         QWidget* select = rig.Control(IDC_SELECT_FILE);
         bool enabledInBox = false;
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* box) {
+        Watcher watcher([&](QWidget* box) {
             // The ticks that enable the buttons again arrive while the box is still open.
             enabledInBox = QTest::qWaitFor([&] { return select->isEnabled(); }, 2000);
             box->close();
-        };
+        });
         auto* bar = rig.Control<QProgressBar>(IDC_PROGRESS);
         QStringList said;  // what the bar tells assistive technology
         connect(bar, &QProgressBar::valueChanged, [&] {
             said << QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Value);
         });
-        const struct {
-            QString path;
-            uint32_t size;
-            QStringList percentages;
-            QString box;
-        } attempts[] = {{"", 0, {}, FlashTexts::EmptyPath},
-                        {"/i/0498a.hex", 2500, {"40%", "81%", "100%"}, FlashTexts::Completion},
-                        {"/i/9999.hex", 0, {}, FlashTexts::BadFileName},
-                        {"/i/0493.hex", 1, {}, "No Ilvaran printers found"},
-                        // Positions 102 and 105 show a full bar rather than being dropped.
-                        {"/i/0498b.hex", 1050, {"0%", "100%"}, FlashTexts::Completion},
-                        {"/i/0498c.hex", 400 * 1024, {"0%"}, ""}};
-        for (const auto& attempt : attempts) {
-            rig.files.AddImage(attempt.path.toStdString()).bytes.resize(attempt.size);
+        // The path typed, the image's size, what the bar says, the box that ends the attempt.
+        const std::tuple<QString, uint32_t, QStringList, QString> attempts[] = {
+            {"", 0, {}, FlashTexts::EmptyPath},
+            {"/i/0498a.hex", 2500, {"40%", "81%", "100%"}, FlashTexts::Completion},
+            {"/i/9999.hex", 0, {}, FlashTexts::BadFileName},
+            {"/i/0493.hex", 1, {}, "No Ilvaran printers found"},
+            // Positions 102 and 105 show a full bar rather than being dropped.
+            {"/i/0498b.hex", 1050, {"0%", "100%"}, FlashTexts::Completion},
+            {"/i/0498c.hex", 400 * 1024, {"0%"}, ""}};
+        for (const auto& [path, size, percentages, box] : attempts) {
+            rig.files.AddImage(path.toStdString()).bytes.resize(size);
             said.clear();
             watcher.seen.clear();
-            rig.Control<QLineEdit>(IDC_IMAGE_PATH)->setText(attempt.path);
+            rig.Control<QLineEdit>(IDC_IMAGE_PATH)->setText(path);
             rig.Control<QPushButton>(IDC_UPDATE_FLASH)->click();
-            QVERIFY(attempt.size == 0 ||
+            QVERIFY(size == 0 ||
                     !(select->isEnabled() || rig.Control(IDC_UPDATE_FLASH)->isEnabled()));
-            if (attempt.box.isEmpty()) break;
-            QTRY_COMPARE(watcher.seen, QStringList{Box(attempt.box)});
+            if (box.isEmpty()) break;
+            QTRY_COMPARE(watcher.seen, QStringList{Box(box)});
             QVERIFY(enabledInBox);
-            QCOMPARE(said, attempt.percentages);
+            QCOMPARE(said, percentages);
         }
         QTRY_VERIFY(rig.dialog->flashUpdate().bytesSent() >= 4096);
         rig.Control<QPushButton>(layout::IdOk)->click();
@@ -306,8 +298,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, result);
         Rig rig;
-        Watcher watcher;
-        watcher.onShown = [&](QWidget* window) {  // the menu's item, or the box's own button
+        Watcher watcher([&](QWidget* window) {  // the menu's item, or the box's own button
             if (qobject_cast<QMenu*>(window)) return QTest::keyClick(window, Qt::Key_A);
             bool icon = false;  // in a static of its own size
             for (QLabel* label : window->findChildren<QLabel*>())
@@ -316,12 +307,12 @@ private slots:
             if (window->isVisible() || (!icon && qobject_cast<AboutDialog*>(window)))
                 watcher.seen.last() = "shown badly";
             window->close();
-        };
+        });
         auto* edit = rig.Control<QLineEdit>(IDC_IMAGE_PATH);
         edit->setText("/images/0493.hex");
         edit->setFocus();
-        QContextMenuEvent click(QContextMenuEvent::Mouse, {}, rig.dialog->mapToGlobal(QPoint()));
-        if (how == "mouse") QApplication::sendEvent(rig.dialog.get(), &click);
+        // At the dialog's centre, on the group box between the path box and the bar.
+        if (how == "mouse") QTest::mouseClick(rig.dialog->windowHandle(), Qt::RightButton);
         if (how.startsWith("Update")) rig.Control(IDC_UPDATE_FLASH)->setFocus();
         if (how[0].isUpper()) QTest::keySequence(QApplication::focusWidget(), how.section(' ', -1));
         if (how.toInt() > 0) rig.dialog->OnSysCommand(how.toUInt());
@@ -345,9 +336,8 @@ private slots:
         Rig rig;
         QDir(rig.programDir.path()).mkpath(folder);
         QFile::copy(ORLUP_HELP_SOURCE, rig.programDir.path() + '/' + folder + "/orlup-help.html");
-        Watcher watcher;
         bool escClosedIt = false;  // the help window takes keys although the About box is modal
-        watcher.onShown = [&](QWidget* window) {
+        Watcher watcher([&](QWidget* window) {
             if (qobject_cast<AboutDialog*>(window) != nullptr) {
                 QTest::keyClick(window, Qt::Key_F1);
                 QTextBrowser* help = rig.help.browser();
@@ -357,7 +347,7 @@ private slots:
                 }
             }
             window->close();
-        };
+        });
         rig.dialog->OnSysCommand(IDM_ABOUT);
         rig.dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
