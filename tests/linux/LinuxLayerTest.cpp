@@ -189,14 +189,19 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
     EXPECT_TRUE(files.Close(handle) && !files.Close(handle) &&
                 files.LastError() == ErrorCode::InvalidHandle);
 
-    // With stdout closed, the printer's open would get descriptor 1 and the progress lines too.
-    const auto withoutStdout = [&] {
+    // With stderr or stdout closed, the printer's open would get its number and the messages too.
+    const auto withoutOutputs = [&] {
+        close(STDERR_FILENO);
+        const FileHandle aboveStderr = files.OpenDevice(printer);
+        files.Close(aboveStderr);
         close(STDOUT_FILENO);
         ImageSnapshot snapshot;
-        const bool movedUp = files.OpenDevice(printer) > 2 &&
+        const bool movedUp = aboveStderr > 2 && files.OpenDevice(printer) > 2 &&
                              ImageSnapshot::Take(image, {}, &snapshot) == 0 && snapshot.fd() > 2 &&
-                             fcntl(STDOUT_FILENO, F_GETFD) < 0;
-        // 3 is not a standard one, and closing it leaves errno at EBADF: stderr, open, is kept.
+                             fcntl(STDOUT_FILENO, F_GETFD) < 0 && fcntl(STDERR_FILENO, F_GETFD) < 0;
+        // One standard descriptor open, to be kept; 3 is not a standard one, and closing it
+        // leaves errno at EBADF.
+        dup2(STDIN_FILENO, STDERR_FILENO);
         for (int fd : {STDIN_FILENO, 3}) close(fd);
         EnsureStandardDescriptors();
         // 0 is filled first, as the lowest free: 1 on /dev/null shows both.
@@ -205,7 +210,7 @@ TEST_F(UsblpTest, OpensOnlyTheListedDeviceOnlyOnceAndNeverAsAStandardDescriptor)
                             null.st_rdev == makedev(1, 3) && signal(SIGPIPE, SIG_DFL) == SIG_IGN;
         return (movedUp ? 0 : 1) | (filled ? 0 : 2);
     };
-    EXPECT_EQ(InChild(withoutStdout), 0);
+    EXPECT_EQ(InChild(withoutOutputs), 0);
     master.Reset();  // a hung-up pty refuses the open with its own cause
     EXPECT_EQ(files.OpenDevice(printer), InvalidFileHandle);
     EXPECT_EQ(files.LastError(), ErrorCodeFromErrno(EIO));
