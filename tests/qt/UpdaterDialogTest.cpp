@@ -161,7 +161,9 @@ private slots:
         QStringList folders, filters;  // each label with the patterns Qt reads from it
         Watcher watcher([&](QWidget* window) {
             auto* combo = window->findChild<QComboBox*>("fileTypeCombo");
-            folders << static_cast<QFileDialog*>(window)->directory().absolutePath();
+            const auto* dialog = static_cast<QFileDialog*>(window);  // Qt's own on every desktop
+            folders << dialog->directory().absolutePath() +
+                           (dialog->testOption(QFileDialog::DontUseNativeDialog) ? "" : " native");
             if (watcher.seen.size() == 1) return QTest::keyClick(window, Qt::Key_Escape);
             auto* model = window->findChild<QFileSystemModel*>();
             filters << combo->currentText() + ' ' + model->nameFilters().join(' ');
