@@ -33,7 +33,7 @@ struct Rig : FlashUpdateHost {
         return image;
     }
     bool Before(const std::string& first, const std::string& then) {
-        const test::EventLog& log = files.log;
+        const auto& log = files.log;
         const auto at = std::find(log.begin(), log.end(), first);
         return at != log.end() && std::find(at + 1, log.end(), then) != log.end();
     }
@@ -110,6 +110,9 @@ enum Stage { NoPrinter, Claimed, Opened, Sent };
 TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNothingOpen) {
     using namespace ErrorCode;
     using namespace FlashTexts;
+    // The command the rows expect, the size in it least significant byte first.
+    EXPECT_EQ(BuildUpdateCommand(0xA1B2C3D4),
+              (UpdateCommand{0x1B, 0x21, 0x67, 0x00, 0xD4, 0xC3, 0xB2, 0xA1, 0x43}));
     const char* const multiple =
         "Multiple Ilvaran printers are online. Only one may be programmed at a time";
     const Arrange badRead = [](Rig& r) { r.Image(5000).FailRead(1, ReadFault); };
@@ -203,11 +206,6 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(std::min(c.received, 1024))));
         EXPECT_EQ(ticks, completed ? static_cast<int>(c.progress.size()) : std::min(ticks, 9));
     }
-}
-
-TEST(BuildUpdateCommandTest, CarriesTheSizeLeastSignificantByteFirst) {
-    EXPECT_EQ(BuildUpdateCommand(0xA1B2C3D4),
-              (UpdateCommand{0x1B, 0x21, 0x67, 0x00, 0xD4, 0xC3, 0xB2, 0xA1, 0x43}));
 }
 
 }  // namespace
