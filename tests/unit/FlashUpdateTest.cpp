@@ -117,7 +117,6 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         "Multiple Ilvaran printers are online. Only one may be programmed at a time";
     const Arrange badRead = [](Rig& r) { r.Image(5000).FailRead(1, ReadFault); };
     const Arrange otherProduct = [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; };
-    const Arrange twoPrinters = [](Rig& r) { r.files.AddDevice("printer-2"); };
     // The search's test open succeeds, the claimed port's does not.
     const Arrange takenAfterSearch = [](Rig& r) { r.files.Device(Printer).FailOpen(1, Busy); };
     const Arrange badSize = [](Rig& r) {
@@ -148,7 +147,7 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         {Path("C:\\flash\\flash0493.hex"), {}, -1, {BadFileName}, NoPrinter},
         {otherProduct, {}, -1, {"No Ilvaran printers found"}, NoPrinter},
         {Path("C:\\flash\\0498.hex"), {}, -1, {"No Ilvaran-II printers found"}, NoPrinter},
-        {twoPrinters, {}, -1, {multiple}, NoPrinter},
+        {[](Rig& r) { r.files.AddDevice("printer-2"); }, {}, -1, {multiple}, NoPrinter},
         {takenAfterSearch, {}, -1, {PortOpenFailed, Busy}, Claimed},
         {Path("C:\\flash\\0493other.hex"), {}, -1, Fail(ImageOpenFailed, FileNotFound), Opened},
         {badSize, {}, -1, Fail(SizeFailed, AccessDenied), Opened},
