@@ -14,9 +14,7 @@ FakeDevice& FakePlatform::AddDevice(const std::string& devicePath, uint16_t vend
                                     uint16_t productId) {
     if (devices_.count(devicePath) == 0) order_.push_back(devicePath);
     FakeDevice& device = devices_[devicePath];
-    device.record.devicePath = devicePath;
-    device.record.vendorId = vendorId;
-    device.record.productId = productId;
+    device.record = {devicePath, "", vendorId, productId, "", "", ""};
     return device;
 }
 
@@ -30,16 +28,15 @@ std::vector<UsbDeviceRecord> FakePlatform::ListUsbDevices() {
 
 FileHandle FakePlatform::OpenDevice(const UsbDeviceRecord& record) {
     const std::lock_guard<std::mutex> hold(mutex);
-    const std::string& devicePath = record.devicePath;
-    const auto found = devices_.find(devicePath);
+    const auto found = devices_.find(record.devicePath);
     if (found == devices_.end()) return FailOpen(ErrorCode::FileNotFound);
     FakeDevice& device = found->second;
     if (device.openError != 0) return FailOpen(device.openError);
     for (const auto& [handle, file] : open_)
-        if (file.isDevice && file.path == devicePath) return FailOpen(ErrorCode::Busy);
+        if (file.isDevice && file.path == record.devicePath) return FailOpen(ErrorCode::Busy);
     if (device.opens++ == device.failOpenCall) return FailOpen(device.failOpenError);
-    log.push_back("open device " + devicePath);
-    open_[nextHandle_] = OpenFile{devicePath, true};
+    log.push_back("open device " + record.devicePath);
+    open_[nextHandle_] = OpenFile{record.devicePath, true};
     return nextHandle_++;
 }
 
@@ -61,13 +58,12 @@ bool FakePlatform::Write(FileHandle handle, const void* bytes, uint32_t count, u
     FakeDevice& device = devices_.at(file->path);
     const bool scripted = device.writeCalls++ == device.failWriteCall;
     if (scripted && device.writeError != 0) return Fail(device.writeError);
-    const uint32_t accepted = scripted ? count - std::min(count, device.shortBy) : count;
+    *written = scripted ? count - std::min(count, device.shortBy) : count;
     hold.unlock();  // a full queue holds up its own writer only
     std::this_thread::sleep_for(device.writeDelay);
     hold.lock();
     const auto* data = static_cast<const uint8_t*>(bytes);
-    device.received.insert(device.received.end(), data, data + accepted);
-    *written = accepted;
+    device.received.insert(device.received.end(), data, data + *written);
     log.push_back("write " + std::to_string(count));
     return true;
 }
@@ -79,8 +75,8 @@ bool FakePlatform::Read(FileHandle handle, void* buffer, uint32_t count, uint32_
     if (file == nullptr) return Fail(ErrorCode::InvalidHandle);
     FakeImage& image = images_.at(file->path);
     if (file->reads++ == image.failReadCall) return Fail(image.readError);
-    const uint64_t left = image.bytes.size() - file->offset;  // never past the end
-    *read = static_cast<uint32_t>(std::min<uint64_t>(count, left));
+    // Never past the end.
+    *read = static_cast<uint32_t>(std::min<uint64_t>(count, image.bytes.size() - file->offset));
     std::copy_n(image.bytes.begin() + file->offset, *read, static_cast<uint8_t*>(buffer));
     file->offset += *read;
     return true;

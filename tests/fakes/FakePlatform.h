@@ -15,10 +15,6 @@
 
 namespace orlup::test {
 
-/// One ordered record of what the fakes saw, so that tests can check the order of calls across
-/// seams.
-using EventLog = std::vector<std::string>;
-
 struct FakeDevice {
     UsbDeviceRecord record;
     uint32_t openError = 0;  // nonzero: every open fails with it
@@ -64,7 +60,9 @@ public:
     int OpenHandles() const { return static_cast<int>(open_.size()); }
     FlashSystem System() { return FlashSystem{*this, *this, *this}; }
     int listings = 0;
-    EventLog log;  // opens, writes and closes that succeeded, in order
+    /// Opens, writes and closes that succeeded, in order, so that tests can check the order of
+    /// calls across seams.
+    std::vector<std::string> log;
     /// Held by each call, so that threads can share the fake; a test that changes devices while
     /// threads run holds it too.
     std::mutex mutex;

@@ -33,7 +33,7 @@ struct Rig : FlashUpdateHost {
         return image;
     }
     bool Before(const std::string& first, const std::string& then) {
-        const test::EventLog& log = files.log;
+        const auto& log = files.log;
         const auto at = std::find(log.begin(), log.end(), first);
         return at != log.end() && std::find(at + 1, log.end(), then) != log.end();
     }
@@ -110,11 +110,13 @@ enum Stage { NoPrinter, Claimed, Opened, Sent };
 TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNothingOpen) {
     using namespace ErrorCode;
     using namespace FlashTexts;
+    // The command the rows expect, the size in it least significant byte first.
+    EXPECT_EQ(BuildUpdateCommand(0xA1B2C3D4),
+              (UpdateCommand{0x1B, 0x21, 0x67, 0x00, 0xD4, 0xC3, 0xB2, 0xA1, 0x43}));
     const char* const multiple =
         "Multiple Ilvaran printers are online. Only one may be programmed at a time";
     const Arrange badRead = [](Rig& r) { r.Image(5000).FailRead(1, ReadFault); };
     const Arrange otherProduct = [](Rig& r) { r.files.Device(Printer).record.productId = 0x1301; };
-    const Arrange twoPrinters = [](Rig& r) { r.files.AddDevice("printer-2"); };
     // The search's test open succeeds, the claimed port's does not.
     const Arrange takenAfterSearch = [](Rig& r) { r.files.Device(Printer).FailOpen(1, Busy); };
     const Arrange badSize = [](Rig& r) {
@@ -145,7 +147,7 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         {Path("C:\\flash\\flash0493.hex"), {}, -1, {BadFileName}, NoPrinter},
         {otherProduct, {}, -1, {"No Ilvaran printers found"}, NoPrinter},
         {Path("C:\\flash\\0498.hex"), {}, -1, {"No Ilvaran-II printers found"}, NoPrinter},
-        {twoPrinters, {}, -1, {multiple}, NoPrinter},
+        {[](Rig& r) { r.files.AddDevice("printer-2"); }, {}, -1, {multiple}, NoPrinter},
         {takenAfterSearch, {}, -1, {PortOpenFailed, Busy}, Claimed},
         {Path("C:\\flash\\0493other.hex"), {}, -1, Fail(ImageOpenFailed, FileNotFound), Opened},
         {badSize, {}, -1, Fail(SizeFailed, AccessDenied), Opened},
@@ -203,11 +205,6 @@ TEST(FlashUpdateTest, EachAttemptEndsWithOneMessageTheAnnouncedBytesOrNoneAndNot
         EXPECT_TRUE(rig.Before("set timer", "write " + std::to_string(std::min(c.received, 1024))));
         EXPECT_EQ(ticks, completed ? static_cast<int>(c.progress.size()) : std::min(ticks, 9));
     }
-}
-
-TEST(BuildUpdateCommandTest, CarriesTheSizeLeastSignificantByteFirst) {
-    EXPECT_EQ(BuildUpdateCommand(0xA1B2C3D4),
-              (UpdateCommand{0x1B, 0x21, 0x67, 0x00, 0xD4, 0xC3, 0xB2, 0xA1, 0x43}));
 }
 
 }  // namespace

@@ -9,8 +9,7 @@
 namespace orlup {
 namespace {
 
-class PortListTest : public testing::Test {
-protected:
+struct PortListTest : testing::Test {
     PortListTest() {
         files.AddDevice("mouse", 0x046D, 0xC077);
         for (const char* path : {"a", "b", "c"}) files.AddDevice(path);
