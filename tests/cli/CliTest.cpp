@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "RunCli.h"
+#include "TransferGate.h"
 #include "fakes/FakePlatform.h"
 #include "text/ErrorCodes.h"
 #include "text/ErrorText.h"
@@ -479,6 +481,18 @@ TEST_F(CliTest, AStopWaitsUntilEveryTransferHoldsBetweenPieces) {
     // Once, while the transfers ran, not once they were done.
     EXPECT_THAT(stoppedAt, testing::ElementsAre(testing::Lt(2 * 20489u + 9)));
     EXPECT_EQ(total(), 2 * 20489u + 9);
+}
+
+// A transfer that comes while the gate is closed (a printer plugged in at the station during a
+// stop) waits outside, lest its first write come while the program stops; an open gate holds none.
+TEST(TransferGateTest, ATransferThatComesDuringAStopWaitsUntilItEnds) {
+    TransferGate gate;
+    EXPECT_FALSE(gate.Pass());
+    gate.Close();
+    auto late = std::async(std::launch::async, [&] { const GatePass pass(&gate); });
+    EXPECT_EQ(late.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+    gate.Open();
+    late.get();
 }
 
 // A printer in no trouble takes a new command each time it is opened, and bytes at its own
