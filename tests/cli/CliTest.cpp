@@ -373,7 +373,8 @@ TEST_F(CliTest, JsonTellsEachEventAsAnObjectOfItsOwn) {
     EXPECT_THAT(err.str(), HasSubstr("SN\xC3\x9C/1-1: failed after 2048 of 2500 bytes - USB port"));
     fake.Device("1-1").failWriteCall = -1;
     EXPECT_EQ(Run({"flash", "--json", Image20k}), 0);
-    EXPECT_EQ(Events().size(), 1 + 11 + 1u);  // started, a progress at each tenth, done
+    EXPECT_EQ(Events().size(), 1 + 11 + 1u);             // started, a progress at each tenth, done
+    EXPECT_EQ(err.str().find("% "), std::string::npos);  // progress goes to the events alone
 }
 
 // --wait flashes the printer once it is plugged in; Ctrl-C while waiting sends nothing.
@@ -430,6 +431,8 @@ TEST_F(CliTest, StationFlashesEachPrinterOnceAsItComesAndRefusesWhatItCannotTell
     EXPECT_EQ(Json({summary["done"], summary["failed"], summary["skipped"]}), Json({2, 1, 4}));
     EXPECT_EQ(TakeReceived({"1-1", "1-2", "1-3", "1-4", "1-5"}),
               (Sizes{20489, 0, 0, 0, 9 + 2048 + 20489}));
+    EXPECT_THAT(err.str(), testing::StartsWith("Waiting for Ilvaran printers to flash with " +
+                                               Image20k + " (20480 bytes, sha256 "));
     EXPECT_THAT(err.str(), HasSubstr(Completion));
     EXPECT_THAT(err.str(), HasSubstr("Station stopped: 2 done, 1 failed, 4 skipped\n"));
     // A line at each tenth, counted afresh when flashed again.
