@@ -511,7 +511,7 @@ TEST(SimulatedPrintersTest, TakeTheAnnouncedImageOnlyAndFailAsToldHalfWay) {
         {Trouble::None, {command, {1, 2}, {3, 4}}, 0, 4},
         {Trouble::None, {head, {0, 0, 0, 'C', 1}}, 0, 1},
         {Trouble::None, {{0x1B, 0x21, 0x68, 0, 4, 0, 0, 0, 'C'}}, ErrorCode::WriteFault, 0},
-        {Trouble::None, {command, {1, 2, 3, 4, 5}}, ErrorCode::WriteFault, 4},
+        {Trouble::None, {command, {1, 2}, {3, 4, 5}}, ErrorCode::WriteFault, 4},
         {Trouble::None, {Bytes(big.begin(), big.end()), Bytes(0x10400, 7)}, 0, 0x10400},
         {Trouble::Stall, {command, {1, 2}, {3}}, ErrorCode::Timeout, 2},
         {Trouble::Unplug, {command, {1, 2}, {3}}, ErrorCode::DeviceNotConnected, 2},
