@@ -284,17 +284,18 @@ TEST_F(CliTest, FlashSumsUpAnInterruptionDrawsABarOnATerminalAndKeepsItsPace) {
 
 TEST_F(CliTest, ListShowsEachPrinterAsATableOrAsJson) {
     fake.AddDevice("mouse", 0x046D, 0xC077);
-    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\xc2\x80\n", "", 0x1301).openError = ErrorCode::Busy;
+    Printer("2-1", "\x1b]2;\xff\x7f\xc2\x9b\xc2\x80\xc2\xa0\n", "", 0x1301).openError =
+        ErrorCode::Busy;
     EXPECT_EQ(Run({"list"}), 0);
     EXPECT_EQ(out.str(),
               "MODEL       SERIAL              BUS-PORT  NODE            STATUS\n"
               "Ilvaran     SN1                 1-1       /dev/usb/lp0    ready\n"
-              "Ilvaran-II  ?]2;\xff????           2-1       -               busy\n");
+              "Ilvaran-II  ?]2;\xff???\xc2\xa0?         2-1       -               busy\n");
     EXPECT_EQ(Run({"list", "--json"}), 0);
     EXPECT_EQ(Json::parse(out.str()), Json::parse(R"([{"model": "Ilvaran", "serial": "SN1",
         "busPort": "1-1", "node": "/dev/usb/lp0", "description": "", "status": "ready"},
-        {"model": "Ilvaran-II", "serial": "\u001b]2;\ufffd\u007f\u009b\u0080\n", "busPort": "2-1",
-        "node": "", "description": "", "status": "busy"}])"));
+        {"model": "Ilvaran-II", "serial": "\u001b]2;\ufffd\u007f\u009b\u0080\u00a0\n",
+        "busPort": "2-1", "node": "", "description": "", "status": "busy"}])"));
     EXPECT_EQ(fake.OpenHandles(), 0);
 
     fake.Device("1-1").record.productId = fake.Device("2-1").record.productId = 0xC077;
