@@ -95,9 +95,9 @@ cmp -s out want && [ "$(cat err)" = "orlup-cli: skipped 1 line(s) of $work/table
  that are no flash record" ] || fail "history table"
 XDG_STATE_HOME="$work/table" "$cli" history --json > out 2> err && [ "$(wc -l < out)" = 2 ] &&
     grep -q '"sha256":"ab"' out || fail "history --json"
-# A relative image needs the current folder, which can be gone.
-(mkdir gone && cd gone && rmdir ../gone && exec "$cli" --simulate flash 0493sample.hex) 2> err
-[ $? = 4 ] && grep -q "current folder cannot be told" err || fail "no current folder"
+# The station's image too needs the current folder, which can be gone.
+(mkdir gone && cd gone && rmdir ../gone && exec "$cli" --simulate station 0493sample.hex) 2> err
+[ $? = 4 ] && grep -q "current folder cannot be told" err || fail "station, no current folder"
 
 # A relative XDG_STATE_HOME counts as unset; without HOME too there is no history.
 XDG_STATE_HOME=relative HOME="$work/home" "$cli" --simulate flash 0493sample.hex > out 2> err
