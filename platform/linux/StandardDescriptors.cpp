@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -30,7 +29,7 @@ void EnsureStandardDescriptors() {
 }
 
 UniqueFd AboveStandardDescriptors(UniqueFd fd) {
-    if (!fd.IsValid() || fd.Get() > STDERR_FILENO) return fd;
+    if (!fd.IsValid() || fd.Get() >= FirstFreeDescriptor) return fd;
     // The low number closes as fd goes, which leaves errno as a failed fcntl set it.
     return UniqueFd(fcntl(fd.Get(), F_DUPFD_CLOEXEC, FirstFreeDescriptor));
 }
