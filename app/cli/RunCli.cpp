@@ -114,11 +114,12 @@ int Flash(int argc, char** argv, CliPlatform& platform, const CliContext& contex
     FlashRequest request;
     for (int c; (c = getopt_long(argc, argv, "", Options, nullptr)) != -1;) {
         std::chrono::seconds wait{};
-        if (c == 'p' && *optarg != '\0') {
-            request.printerId = optarg;
-        } else if (c == 'p') {
+        if (c == 'p') {
             // An empty name, as an unset shell variable gives, would otherwise mean "any printer".
-            return BadCommandLine(context, "--printer takes a serial, bus-port or node");
+            if (*optarg == '\0') {
+                return BadCommandLine(context, "--printer takes a serial, bus-port or node");
+            }
+            request.printerId = optarg;
         } else if (c == 'a') {
             request.all = true;
         } else if (c == 'j') {
